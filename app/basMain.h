@@ -1,0 +1,29 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "Clipboard.h"
+
+namespace pellomar::basMain {
+
+// Exit statuses of dovlek.
+inline constexpr int kExitDone = 0;      // the request succeeded (or there was nothing to do)
+inline constexpr int kExitReported = 1;  // the request failed and the error box said why
+inline constexpr int kExitUncaught = 2;  // an error nothing inside handles ended the program
+
+// The argument text: the arguments after the program's name, joined by single spaces.
+std::string ArgumentText(const std::vector<std::string>& args);
+
+// "DEBUG", exact case, anywhere in the argument text (also inside a longer word).
+bool WantsTestWindow(const std::string& argumentText);
+
+// One clipboard request: read, lay out on a fresh clsMorvant, clear, write. A failed request
+// and a clipboard without text both leave the clipboard as it was, so nothing the user copied
+// is lost. Returns the exit status; errors nothing inside catches pass to the caller.
+int ArrangeClipboard(platform::Clipboard& clipboard);
+
+// Chooses the mode and the host, runs it, and returns the exit status.
+int Main(const std::vector<std::string>& args);
+
+}  // namespace pellomar::basMain

@@ -1,0 +1,242 @@
+#include "Host.h"
+
+#include <fcntl.h>
+#include <iconv.h>
+#include <langinfo.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <clocale>
+#include <cstdio>
+#include <cstring>
+#include <cwctype>
+#include <memory>
+#include <system_error>
+#include <vector>
+
+#include "TextCodec.h"
+
+namespace pellomar::platform {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::optional<fs::path>& programDirectoryOverride() {
+    static std::optional<fs::path> dir;
+    return dir;
+}
+
+[[noreturn]] void throwFileError(int err, const fs::path& path) {
+    ErrorNumber number = ErrorNumber::PathFileAccessError;
+    switch (err) {
+        case ENOENT: {
+            // Tell the user whether the file or the whole directory is missing.
+            std::error_code ec;
+            number = fs::is_directory(path.parent_path(), ec) ? ErrorNumber::FileNotFound
+                                                              : ErrorNumber::PathNotFound;
+            break;
+        }
+        case ENOTDIR:
+            number = ErrorNumber::PathNotFound;
+            break;
+        case EACCES:
+        case EPERM:
+            number = ErrorNumber::PermissionDenied;
+            break;
+        default:
+            break;
+    }
+    throw MorvantError(number, path.string());
+}
+
+}  // namespace
+
+fs::path executableDirectory() {
+    std::error_code ec;
+    const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+    if (ec) {
+        throw MorvantError(
+            ErrorNumber::PathFileAccessError,
+            "cannot find the program's own directory (/proc/self/exe): " + ec.message());
+    }
+    return exe.parent_path();
+}
+
+fs::path keywordFilePath() {
+    const auto& dir = programDirectoryOverride();
+    return (dir ? *dir : executableDirectory()) / kKeywordFileName;
+}
+
+void setProgramDirectoryForTesting(std::optional<fs::path> directory) {
+    programDirectoryOverride() = std::move(directory);
+}
+
+KeywordFile::KeywordFile(const fs::path& path) : path_(path) {
+    // O_NONBLOCK so that a FIFO in the file's place cannot hang the request at the open.
+    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd_ < 0) throwFileError(errno, path);
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0) {
+        const int err = errno;
+        ::close(fd_);
+        fd_ = -1;
+        throwFileError(err, path);
+    }
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd_);
+        fd_ = -1;
+        const char* what = S_ISDIR(st.st_mode) ? "is a directory" : "is not a regular file";
+        throw MorvantError(ErrorNumber::PathFileAccessError, path.string() + " " + what);
+    }
+}
+
+KeywordFile::~KeywordFile() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+std::string KeywordFile::readAll() {
+    std::string bytes;
+    struct stat st {};
+    if (::fstat(fd_, &st) == 0 && st.st_size > 0)
+        bytes.reserve(static_cast<std::size_t>(st.st_size));
+    std::array<char, 65536> buffer{};
+    for (;;) {
+        const ssize_t got = ::read(fd_, buffer.data(), buffer.size());
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            throw MorvantError(ErrorNumber::PathFileAccessError,
+                               "cannot read " + path_.string() + ": " + std::strerror(errno));
+        }
+        if (got == 0) break;
+        bytes.append(buffer.data(), static_cast<std::size_t>(got));
+    }
+    return bytes;
+}
+
+namespace {
+
+bool localeIsUtf8OrPlain() {
+    const char* name = std::setlocale(LC_CTYPE, nullptr);
+    if (name == nullptr || std::strcmp(name, "C") == 0 || std::strcmp(name, "POSIX") == 0) {
+        return true;
+    }
+    const char* codeset = nl_langinfo(CODESET);
+    return codeset == nullptr || std::strcmp(codeset, "UTF-8") == 0 ||
+           std::strcmp(codeset, "utf8") == 0;
+}
+
+// For the rare non-UTF-8 locale (ISO-8859-1, EUC-JP, ...): decode through iconv.
+std::optional<std::u16string> decodeWithIconv(std::string_view bytes, std::size_t* badOffset) {
+    iconv_t cd = iconv_open("UTF-16LE", nl_langinfo(CODESET));
+    if (cd == reinterpret_cast<iconv_t>(-1)) {
+        throw MorvantError(
+            ErrorNumber::PathFileAccessError,
+            std::string("the locale's charset cannot be decoded: ") + nl_langinfo(CODESET));
+    }
+    std::unique_ptr<void, int (*)(iconv_t)> guard(cd, iconv_close);
+    std::vector<char> out(bytes.size() * 4 + 4);
+    char* in = const_cast<char*>(bytes.data());
+    std::size_t inLeft = bytes.size();
+    char* outp = out.data();
+    std::size_t outLeft = out.size();
+    if (iconv(cd, &in, &inLeft, &outp, &outLeft) == static_cast<std::size_t>(-1)) {
+        if (badOffset) *badOffset = static_cast<std::size_t>(in - bytes.data());
+        return std::nullopt;
+    }
+    const std::size_t units = (out.size() - outLeft) / 2;
+    std::u16string text(units, u'\0');
+    for (std::size_t i = 0; i < units; ++i) {
+        text[i] = static_cast<char16_t>(static_cast<unsigned char>(out[2 * i]) |
+                                        (static_cast<unsigned char>(out[2 * i + 1]) << 8));
+    }
+    return text;
+}
+
+}  // namespace
+
+std::u16string decodeKeywordText(std::string_view bytes, const fs::path& path) {
+    std::size_t bad = 0;
+    std::optional<std::u16string> text =
+        localeIsUtf8OrPlain() ? decodeUtf8(bytes, &bad) : decodeWithIconv(bytes, &bad);
+    if (!text) {
+        std::size_t line = 1;
+        for (std::size_t i = 0; i < bad && i < bytes.size(); ++i) line += bytes[i] == '\n';
+        const char* charset = localeIsUtf8OrPlain() ? "UTF-8" : nl_langinfo(CODESET);
+        throw MorvantError(ErrorNumber::PathFileAccessError,
+                           path.string() + " line " + std::to_string(line) + " is not valid " +
+                               charset + " (byte " + std::to_string(bad + 1) + ")");
+    }
+    return lfToCrLf(*text);
+}
+
+const char16_t* lowerTable() {
+    static const std::unique_ptr<char16_t[]> table = [] {
+        auto t = std::make_unique<char16_t[]>(0x10000);
+        for (std::uint32_t u = 0; u < 0x10000; ++u) {
+            char16_t lowered = static_cast<char16_t>(u);
+            if (u >= u'A' && u <= u'Z') {
+                lowered = static_cast<char16_t>(u + 32);
+            } else if (u >= 0x80 && (u < 0xD800 || u > 0xDFFF)) {
+                const std::wint_t w = std::towlower(static_cast<std::wint_t>(u));
+                // Keep only mappings that stay one code unit, so positions hold in both texts.
+                if (w < 0x10000 && (w < 0xD800 || w > 0xDFFF)) lowered = static_cast<char16_t>(w);
+            }
+            t[u] = lowered;
+        }
+        return t;
+    }();
+    return table.get();
+}
+
+char16_t lowerUnit(char16_t unit) {
+    return lowerTable()[unit];
+}
+
+void lowerInPlace(std::u16string& text) {
+    const char16_t* table = lowerTable();
+    for (char16_t& c : text) c = table[c];
+}
+
+namespace {
+
+struct ErrorChannel {
+    ErrorBox box;
+    std::uint64_t count = 0;
+};
+
+ErrorChannel& channel() {
+    static ErrorChannel c;
+    return c;
+}
+
+void writeToStderr(const ErrorRecord& record) {
+    const std::string line = std::string(kAppTitle) + ": " + formatError(record) + "\n";
+    std::fwrite(line.data(), 1, line.size(), stderr);
+    std::fflush(stderr);
+}
+
+}  // namespace
+
+ErrorBox setErrorBox(ErrorBox box) {
+    ErrorBox previous = std::move(channel().box);
+    channel().box = std::move(box);
+    return previous;
+}
+
+void showErrorBox(const ErrorRecord& record) {
+    ++channel().count;
+    if (channel().box) {
+        channel().box(record);
+    } else {
+        writeToStderr(record);
+    }
+}
+
+std::uint64_t errorBoxCount() {
+    return channel().count;
+}
+
+}  // namespace pellomar::platform

@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs the Debian packages a task needs, only those that are missing.
+# Usage: scripts/setup.sh build|test|bench|fuzz|package ...
+set -euo pipefail
+
+declare -A groups=(
+  [build]="cmake ninja-build g++ pkg-config qt6-base-dev qt6-qpa-plugins"
+  [test]="googletest libgtest-dev libgmock-dev xvfb xauth xclip xdotool x11-utils"
+  [bench]="libbenchmark-dev hyperfine sqlformat xvfb xauth xclip"
+  [fuzz]="clang libclang-rt-14-dev"
+  [package]="dpkg-dev file"
+)
+
+wanted=()
+for group in "$@"; do
+  [[ -n "${groups[$group]:-}" ]] || { echo "setup.sh: unknown group '$group'" >&2; exit 2; }
+  wanted+=(${groups[$group]})
+done
+
+missing=()
+for pkg in "${wanted[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$pkg")
+  fi
+done
+((${#missing[@]} == 0)) && exit 0
+
+echo "setup.sh: installing ${missing[*]}" >&2
+if [[ $(id -u) -ne 0 ]]; then SUDO=sudo; else SUDO=; fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -q
+$SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
