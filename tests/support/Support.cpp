@@ -1,0 +1,96 @@
+#include "Support.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <stdexcept>
+
+#include "TextCodec.h"
+
+namespace pellomar::testing_support {
+
+namespace fs = std::filesystem;
+
+KeywordDir::KeywordDir() {
+    std::string pattern = (fs::temp_directory_path() / "pellomar-test-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    dir_ = pattern;
+    platform::setProgramDirectoryForTesting(dir_);
+}
+
+KeywordDir::~KeywordDir() {
+    platform::setProgramDirectoryForTesting(std::nullopt);
+    std::error_code ec;
+    fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::add, ec);
+    fs::remove_all(dir_, ec);
+}
+
+void KeywordDir::writeBytes(const std::string& bytes) const {
+    std::ofstream out(file(), std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out) throw std::runtime_error("cannot write the keyword file");
+}
+
+std::string csvLine(const typKeyword& row) {
+    return "\"" + u8(row.strWord) + "\"," + std::to_string(row.intIndent) + "," +
+           std::to_string(row.intLineHead);
+}
+
+void KeywordDir::writeRows(const KeywordTable& rows) const {
+    std::string text = "KEYWORD,INDENT,LINEHEAD\r\n";
+    for (const typKeyword& row : rows) text += csvLine(row) + "\r\n";
+    writeBytes(text);
+}
+
+BoxCapture::BoxCapture() {
+    previous_ = platform::setErrorBox(
+        [this](const ErrorRecord& record) { messages_.push_back(formatError(record)); });
+}
+
+BoxCapture::~BoxCapture() {
+    platform::setErrorBox(std::move(previous_));
+}
+
+std::u16string u16(std::string_view utf8) {
+    auto text = platform::decodeUtf8(utf8);
+    if (!text) throw std::invalid_argument("test text is not UTF-8");
+    return *text;
+}
+
+std::string u8(std::u16string_view text) {
+    return platform::encodeUtf8(text);
+}
+
+std::string visible(std::u16string_view text) {
+    std::u16string shown;
+    for (char16_t c : text) {
+        switch (c) {
+            case u'\r':
+                shown += u"\\r";
+                break;
+            case u'\n':
+                shown += u"\\n";
+                break;
+            case u'\t':
+                shown += u"\\t";
+                break;
+            default:
+                shown.push_back(c);
+        }
+    }
+    return "\"" + u8(shown) + "\"";
+}
+
+fs::path sourceDir() {
+    const char* dir = std::getenv("PELLOMAR_SOURCE_DIR");
+    return dir ? fs::path(dir) : fs::path();
+}
+
+fs::path corpusDir() {
+    const fs::path dir = sourceDir().parent_path() / "shared" / "corpus";
+    std::error_code ec;
+    return fs::is_directory(dir, ec) ? dir : fs::path();
+}
+
+}  // namespace pellomar::testing_support
