@@ -12,6 +12,8 @@ struct typKeyword {
     std::u16string strWord;
     std::int16_t intIndent = 0;
     std::int16_t intLineHead = 0;  // exactly 1: a word; anything else: a symbol
+
+    friend bool operator==(const typKeyword&, const typKeyword&) = default;
 };
 
 // Row order is pass order: the arranging pass scans the whole text once per row, first first.

@@ -1,0 +1,235 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "Support.h"
+
+namespace pellomar {
+
+void PrintTo(const typKeyword& k, std::ostream* os) {
+    *os << testing_support::visible(k.strWord) << "," << k.intIndent << "," << k.intLineHead;
+}
+
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::BoxCapture;
+using testing_support::KeywordDir;
+using testing_support::u16;
+using testing_support::visible;
+
+std::string rowsText(const std::string& header, int rows, const std::string& row,
+                     bool finalLineEnd) {
+    std::string text = header;
+    for (int i = 0; i < rows; ++i) text += "\r\n" + row;
+    if (finalLineEnd) text += "\r\n";
+    return text;
+}
+
+struct TableCase {
+    const char* what;
+    std::string file;
+    KeywordTable rows;
+};
+
+TEST(keyword_file_test, rows_come_from_the_lines_after_the_header) {
+    const TableCase cases[] = {
+        {"header is never a row", "select,1,1\r\nfrom,1,1", {{u"from", 1, 1}}},
+        {"final line end adds nothing",
+         "h\r\nselect,1,1\r\nfrom,2,0\r\n",
+         {{u"select", 1, 1}, {u"from", 2, 0}}},
+        {"blank and space-only lines are skipped",
+         "h\r\nselect,1,1\r\n\r\n   \r\nfrom,1,1",
+         {{u"select", 1, 1}, {u"from", 1, 1}}},
+        {"line trimmed, keyword keeps its inner trailing space",
+         "h\r\n  select , 2 , 1  ",
+         {{u"select ", 2, 1}}},
+        {"quoted comma", "h\r\n\",\",1,0", {{u",", 1, 0}}},
+        {"quoted keyword with spaces", "h\r\n\" group by \",1,1", {{u" group by ", 1, 1}}},
+        {"fields after the third are ignored", "h\r\nselect,1,1,comment,more", {{u"select", 1, 1}}},
+        {"signs, spaces and leading zeros",
+         "h\r\na,+3,-1\r\nb, 007 ,\t1\t",
+         {{u"a", 3, -1}, {u"b", 7, 1}}},
+        {"16-bit limits", "h\r\na,32767,-32768", {{u"a", 32767, -32768}}},
+        {"empty keyword loads (the pass skips it)", "h\r\n,1,1", {{u"", 1, 1}}},
+        {"LF line ends load line by line",
+         "h\nselect,1,1\nfrom,1,1\n",
+         {{u"select", 1, 1}, {u"from", 1, 1}}},
+        {"mixed line ends", "h\r\nselect,1,1\nfrom,1,1\r\n", {{u"select", 1, 1}, {u"from", 1, 1}}},
+        {"header only", "KEYWORD,INDENT,LINEHEAD", {}},
+        {"empty file", "", {}},
+        {"UTF-8 keyword", "h\r\n\xe6\xa4\x9c\xe8\xa8\xbc,1,1", {{u"\u691c\u8a3c", 1, 1}}},
+        {"byte-order mark sits in the header", "\xef\xbb\xbfh\r\nselect,1,1", {{u"select", 1, 1}}},
+    };
+    for (const TableCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        KeywordDir dir;
+        dir.writeBytes(c.file);
+        BoxCapture boxes;
+        MorvantTestPeer peer;
+        KeywordTable table;
+        const std::u16string text = platform::decodeKeywordText(c.file, dir.file());
+        EXPECT_TRUE(peer.ParseKeywords(text, table));
+        EXPECT_EQ(table, c.rows);
+        EXPECT_TRUE(boxes.messages().empty());
+    }
+}
+
+struct ErrorCase {
+    const char* what;
+    std::string file;
+    std::string box;  // with {path} for the keyword file's full path
+};
+
+std::string withPath(std::string text, const fs::path& path) {
+    const std::string key = "{path}";
+    for (std::size_t at; (at = text.find(key)) != std::string::npos;) {
+        text.replace(at, key.size(), path.string());
+    }
+    return text;
+}
+
+TEST(keyword_file_test, a_bad_row_fails_the_whole_load_with_its_line) {
+    const ErrorCase cases[] = {
+        {"two fields after a final comma", "h\r\nselect,1,",
+         "9:Subscript out of range: {path} line 2 has fewer than three fields: select,1,"},
+        {"commas only", "h\r\nselect,1,1\r\n,,",
+         "9:Subscript out of range: {path} line 3 has fewer than three fields: ,,"},
+        {"TABs are not blank", "h\r\n\t\t",
+         "9:Subscript out of range: {path} line 2 has fewer than three fields: \t\t"},
+        {"not a number", "h\r\nselect,x,1",
+         "13:Type mismatch: {path} line 2 (select,x,1), field 2 \"x\" is not a whole number"},
+        {"empty number", "h\r\nselect,,1",
+         "13:Type mismatch: {path} line 2 (select,,1), field 2 \"\" is not a whole number"},
+        {"fraction", "h\r\nselect,1,1.5",
+         "13:Type mismatch: {path} line 2 (select,1,1.5), field 3 \"1.5\" is not a whole number"},
+        {"sign alone", "h\r\nselect,-,1",
+         "13:Type mismatch: {path} line 2 (select,-,1), field 2 \"-\" is not a whole number"},
+        {"lone CR does not separate lines", "h\r\nselect,1,1\rfrom,1,1",
+         "13:Type mismatch: {path} line 2 (select,1,1\rfrom,1,1), field 3 \"1\rfrom\" is not a "
+         "whole number"},
+        {"level too large", "h\r\nselect,32768,1",
+         "6:Overflow: {path} line 2 (select,32768,1), field 2 \"32768\" is outside -32768..32767"},
+        {"kind too small", "h\r\nselect,1,-32769",
+         "6:Overflow: {path} line 2 (select,1,-32769), field 3 \"-32769\" is outside "
+         "-32768..32767"},
+        {"very long number", "h\r\nselect,99999999999999999999,1",
+         "6:Overflow: {path} line 2 (select,99999999999999999999,1), field 2 "
+         "\"99999999999999999999\" is outside -32768..32767"},
+        {"first bad row wins", "h\r\nselect,x,1\r\nfrom,1,",
+         "13:Type mismatch: {path} line 2 (select,x,1), field 2 \"x\" is not a whole number"},
+        {"line numbers count LF-ended lines too", "h\nselect,1,1\n\nfrom,1",
+         "9:Subscript out of range: {path} line 4 has fewer than three fields: from,1"},
+        {"bytes that are not UTF-8", "h\r\nselect,1,1\r\nfr\xffom,1,1\r\n",
+         "75:Path/File access error: {path} line 3 is not valid UTF-8 (byte 18)"},
+        {"encoded surrogate", "h\r\n\xed\xa0\x80,1,1",
+         "75:Path/File access error: {path} line 2 is not valid UTF-8 (byte 4)"},
+        {"header only: the pass finds no rows", "KEYWORD,INDENT,LINEHEAD\r\n",
+         "9:Subscript out of range: the keyword table is empty: KEYWORD_ARRANGE.CSV has no rows "
+         "after its header line"},
+        {"no CR LF at all is one header line", "select,1,1",
+         "9:Subscript out of range: the keyword table is empty: KEYWORD_ARRANGE.CSV has no rows "
+         "after its header line"},
+    };
+    for (const ErrorCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        KeywordDir dir;
+        dir.writeBytes(c.file);
+        BoxCapture boxes;
+        EXPECT_EQ(clsMorvant().CArrange(u"select a from t"), u"");
+        EXPECT_EQ(boxes.messages(), std::vector<std::string>{withPath(c.box, dir.file())});
+    }
+}
+
+TEST(keyword_file_test, line_count_is_sixteen_bit) {
+    // Pieces are counted as splitting at CR LF gives them: a final line end adds an empty one.
+    struct Case {
+        int rows;
+        bool finalLineEnd;
+        bool loads;
+    };
+    const Case cases[] = {{32765, true, true},    // 32767 pieces
+                          {32766, false, true},   // 32767 pieces
+                          {32766, true, false},   // 32768: the counter overflows after the last
+                          {32767, false, false},  // 32768
+                          {40000, true, false}};  // the highest index itself does not fit
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.rows) + (c.finalLineEnd ? " rows + CR LF" : " rows"));
+        KeywordDir dir;
+        dir.writeBytes(rowsText("h", c.rows, "\",\",1,0", c.finalLineEnd));
+        BoxCapture boxes;
+        const std::u16string result = clsMorvant().CArrange(u"a,b");
+        if (c.loads) {
+            EXPECT_EQ(result, u"a,\r\n    b");
+            EXPECT_TRUE(boxes.messages().empty());
+        } else {
+            EXPECT_EQ(result, u"");
+            EXPECT_EQ(boxes.messages(),
+                      std::vector<std::string>{"6:Overflow: " + dir.file().string() +
+                                               " has more than 32767 lines (the header and an "
+                                               "empty last line count too)"});
+        }
+    }
+}
+
+TEST(keyword_file_test, file_problems_name_the_path) {
+    {
+        KeywordDir dir;  // no file written
+        BoxCapture boxes;
+        EXPECT_EQ(clsMorvant().CArrange(u"select a"), u"");
+        EXPECT_EQ(boxes.messages(),
+                  std::vector<std::string>{"53:File not found: " + dir.file().string()});
+    }
+    {
+        KeywordDir dir;
+        const fs::path gone = dir.path() / "no-such-dir";
+        platform::setProgramDirectoryForTesting(gone);
+        BoxCapture boxes;
+        EXPECT_EQ(clsMorvant().CArrange(u"select a"), u"");
+        EXPECT_EQ(boxes.messages(),
+                  std::vector<std::string>{"76:Path not found: " +
+                                           (gone / platform::kKeywordFileName).string()});
+    }
+    {
+        KeywordDir dir;
+        fs::create_directory(dir.file());
+        BoxCapture boxes;
+        EXPECT_EQ(clsMorvant().CArrange(u"select a"), u"");
+        EXPECT_EQ(boxes.messages(),
+                  std::vector<std::string>{"75:Path/File access error: " + dir.file().string() +
+                                           " is a directory"});
+    }
+    {
+        KeywordDir dir;
+        fs::create_symlink(dir.path() / "elsewhere.csv", dir.file());
+        BoxCapture boxes;
+        EXPECT_EQ(clsMorvant().CArrange(u"select a"), u"");
+        EXPECT_EQ(boxes.messages(),
+                  std::vector<std::string>{"53:File not found: " + dir.file().string()});
+    }
+}
+
+TEST(keyword_file_test, every_request_reads_the_file_afresh) {
+    KeywordDir dir;
+    BoxCapture boxes;
+    dir.writeBytes("h\r\nselect,1,1\r\n");
+    EXPECT_EQ(clsMorvant().CArrange(u"select a from t"), u"select\r\n    a from t");
+    dir.writeBytes("h\r\nfrom,1,1\r\n");
+    EXPECT_EQ(clsMorvant().CArrange(u"select a from t"), u"select a\r\nfrom\r\n    t");
+    fs::remove(dir.file());
+    EXPECT_EQ(clsMorvant().CArrange(u"select a from t"), u"");
+    EXPECT_EQ(boxes.messages(),
+              std::vector<std::string>{"53:File not found: " + dir.file().string()});
+}
+
+TEST(keyword_file_test, empty_query_with_a_good_file_is_no_failure) {
+    KeywordDir dir;
+    dir.writeBytes("h\r\nselect,1,1\r\n");
+    BoxCapture boxes;
+    EXPECT_EQ(clsMorvant().CArrange(u""), u"");
+    EXPECT_TRUE(boxes.messages().empty());
+}
+
+}  // namespace
+}  // namespace pellomar
