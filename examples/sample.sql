@@ -1,0 +1,2 @@
+select c.customer_id, c.first_name || ' ' || c.last_name as name, count(r.rental_id) as rentals, sum(p.amount) as paid from customer c inner join rental r on r.customer_id = c.customer_id left join payment p on p.rental_id = r.rental_id where c.active = 1 and (p.amount > 0 or p.amount is null) and c.last_name <> 'O''Brien, Jr.' -- skip him, from the old import
+group by c.customer_id, c.first_name, c.last_name having count(r.rental_id) > 10 order by paid desc
