@@ -1,0 +1,153 @@
+// The default KEYWORD_ARRANGE.CSV laid against queries of every everyday kind. Each query in
+// queries/NAME.sql has its reviewed layout in queries/NAME.expected; an edit of the default file
+// that changes how any of them reads shows up here as a diff to look at.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+
+#include "Support.h"
+#include "TextCodec.h"
+#include "clsMorvant.h"
+
+namespace pellomar {
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::sourceDir;
+using testing_support::u16;
+using testing_support::u8;
+using testing_support::visible;
+
+std::string readBytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw std::runtime_error("cannot read " + path.string());
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+fs::path queryDir() {
+    return sourceDir() / "tests" / "defaults" / "queries";
+}
+
+std::string withoutWhitespace(std::string text) {
+    std::erase_if(text, [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; });
+    return text;
+}
+
+struct LaidOut {
+    std::u16string text;  // CR LF line breaks, as on the clipboard
+    std::vector<std::string> boxes;
+};
+
+// One clipboard request with the keyword file as the program directory holds it.
+LaidOut arrange(const std::string& keywordFileBytes, const std::u16string& clipboard) {
+    testing_support::KeywordDir dir;
+    dir.writeBytes(keywordFileBytes);
+    testing_support::BoxCapture boxes;
+    LaidOut result;
+    result.text = clsMorvant().CArrange(clipboard);
+    result.boxes = boxes.messages();
+    return result;
+}
+
+std::string defaultKeywordFile() {
+    return readBytes(sourceDir() / platform::kKeywordFileName);
+}
+
+struct LayoutCase {
+    const char* name;  // queries/<name>.sql and queries/<name>.expected
+    const char* shows;
+};
+
+// Each query was written for this suite; together they cover the statements and clauses the
+// default rows are meant for, and the places where rows interact through their order.
+const LayoutCase kCases[] = {
+    {"01-join-filter", "inner join, on, and, order by; upper case keeps its case"},
+    {"02-left-join-many",
+     "left/left outer/bare join split at the bare join row; and/or; comma in a literal"},
+    {"03-subquery-in", "subqueries after in and > are broken at (select"},
+    {"04-case", "case/when/then/else/end inside a select list"},
+    {"05-group-having", "group by, having, order by with two keys"},
+    {"06-union", "union all and union; the left in left_on is not a keyword"},
+    {"07-insert-select", "insert into with a column list, then select"},
+    {"08-update-join", "update with a join and a set list"},
+    {"09-window", "window functions: an order by after partition by is broken too"},
+    {"10-delete-exists", "delete from with or not exists (select"},
+    {"11-intersect-except", "intersect and except between three selects, input on lines"},
+    {"12-cte-derived", "with ... as (select, cross join to a derived table, left join"},
+    {"13-update-values", "update, a comment holding from and commas, insert ... values rows"},
+    {"14-paging", "mixed-case keywords, TABs, between ... and, limit/offset"},
+    {"15-insert-returning", "insert ... values ... on conflict ... returning"},
+};
+
+class DefaultLayout : public ::testing::TestWithParam<LayoutCase> {};
+
+TEST_P(DefaultLayout, MatchesReviewedLayoutAndIsStable) {
+    const LayoutCase& c = GetParam();
+    SCOPED_TRACE(c.shows);
+    const std::string query = readBytes(queryDir() / (std::string(c.name) + ".sql"));
+    const std::string expected = readBytes(queryDir() / (std::string(c.name) + ".expected"));
+    const std::string keywords = defaultKeywordFile();
+
+    const LaidOut first = arrange(keywords, platform::lfToCrLf(u16(query)));
+    ASSERT_TRUE(first.boxes.empty()) << first.boxes.front();
+    const std::string got = u8(platform::crLfToLf(first.text));
+    EXPECT_EQ(got, expected) << "laid out: " << visible(u16(got));
+
+    // Only the layout may change: a lost or altered character would change the query.
+    EXPECT_EQ(withoutWhitespace(got), withoutWhitespace(query));
+
+    // Copying the result and laying it out again must leave it as it is.
+    const LaidOut second = arrange(keywords, first.text);
+    ASSERT_TRUE(second.boxes.empty()) << second.boxes.front();
+    EXPECT_EQ(visible(second.text), visible(first.text)) << "layout is not stable";
+}
+
+INSTANTIATE_TEST_SUITE_P(Queries, DefaultLayout, ::testing::ValuesIn(kCases),
+                         [](const ::testing::TestParamInfo<LayoutCase>& info) {
+                             std::string name = info.param.name;
+                             std::replace(name.begin(), name.end(), '-', '_');
+                             return "q" + name;
+                         });
+
+// Users edit the file with ordinary Linux editors, which save LF line ends; the default rows
+// must give the same layouts then.
+TEST(DefaultKeywordFile, LoadsTheSameWithLfLineEnds) {
+    std::string lfOnly = defaultKeywordFile();
+    ASSERT_NE(lfOnly.find("\r\n"), std::string::npos) << "the shipped file uses CR LF line ends";
+    std::erase(lfOnly, '\r');
+    for (const LayoutCase& c : kCases) {
+        SCOPED_TRACE(c.name);
+        const std::u16string query =
+            platform::lfToCrLf(u16(readBytes(queryDir() / (std::string(c.name) + ".sql"))));
+        const LaidOut crlf = arrange(defaultKeywordFile(), query);
+        const LaidOut lf = arrange(lfOnly, query);
+        EXPECT_TRUE(lf.boxes.empty());
+        EXPECT_EQ(visible(lf.text), visible(crlf.text));
+    }
+}
+
+// A row the pass skips silently (empty or blank keyword) or a kind other than 0 and 1 would be
+// a slip in the shipped file that no layout above need reveal.
+TEST(DefaultKeywordFile, RowsAreWellFormed) {
+    std::u16string text = platform::lfToCrLf(u16(defaultKeywordFile()));
+    KeywordTable table;
+    testing_support::BoxCapture boxes;
+    ASSERT_TRUE(MorvantTestPeer().ParseKeywords(text, table)) << boxes.messages().front();
+    ASSERT_GE(table.size(), 20u);
+    for (const typKeyword& row : table) {
+        SCOPED_TRACE(testing_support::csvLine(row));
+        EXPECT_NE(row.strWord.find_first_not_of(u" \r"), std::u16string::npos);
+        EXPECT_TRUE(row.intLineHead == 0 || row.intLineHead == 1);
+    }
+}
+
+}  // namespace
+}  // namespace pellomar
