@@ -131,6 +131,7 @@ bool localeIsUtf8OrPlain() {
 // For the rare non-UTF-8 locale (ISO-8859-1, EUC-JP, ...): decode through iconv.
 std::optional<std::u16string> decodeWithIconv(std::string_view bytes, std::size_t* badOffset) {
     iconv_t cd = iconv_open("UTF-16LE", nl_langinfo(CODESET));
+    // NOLINTNEXTLINE(performance-no-int-to-ptr): iconv's own failure value
     if (cd == reinterpret_cast<iconv_t>(-1)) {
         throw MorvantError(
             ErrorNumber::PathFileAccessError,
