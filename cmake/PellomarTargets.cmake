@@ -12,4 +12,11 @@ function(pellomar_target_defaults target)
                                              -fno-sanitize-recover=undefined)
     target_link_options(${target} PRIVATE -fsanitize=address,undefined)
   endif()
+  if(PELLOMAR_FUZZ)
+    # Coverage for libFuzzer in every library the targets reach, and the sanitizers that turn
+    # a silent overrun or undefined result into a finding.
+    target_compile_options(${target} PRIVATE -fsanitize=fuzzer-no-link,address,undefined
+                                             -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+    target_link_options(${target} PRIVATE -fsanitize=address,undefined)
+  endif()
 endfunction()

@@ -1,0 +1,52 @@
+// The keyword file from raw bytes, decoding included: bytes that do not decode are the access
+// error; text that decodes either loads one row per non-blank line after the header or fails
+// with exactly one box of the parse errors (fields, numbers, 16-bit limits).
+#include "FuzzSupport.h"
+#include "Support.h"
+
+using namespace pellomar;
+
+namespace {
+std::vector<ErrorRecord> boxes;
+
+std::size_t nonBlankLinesAfterHeader(std::u16string_view text) {
+    std::size_t count = 0;
+    for (std::size_t start = 0, index = 0; start <= text.size(); ++index) {
+        std::size_t end = text.find(u"\r\n", start);
+        if (end == std::u16string_view::npos) end = text.size();
+        const auto line = text.substr(start, end - start);
+        if (index > 0 && line.find_first_not_of(u' ') != std::u16string_view::npos) ++count;
+        start = end + 2;
+    }
+    return count;
+}
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    platform::setProgramDirectoryForTesting("/nonexistent-fuzz-dir");
+    platform::setErrorBox([](const ErrorRecord& r) { boxes.push_back(r); });
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string bytes(reinterpret_cast<const char*>(data), size);
+    std::u16string text;
+    try {
+        text = platform::decodeKeywordText(bytes, "/nonexistent-fuzz-dir/KEYWORD_ARRANGE.CSV");
+    } catch (const MorvantError& e) {
+        fuzzing::require(e.record().Number == 75 && !platform::decodeUtf8(bytes),
+                         "75 iff not UTF-8");
+        return 0;
+    }
+    boxes.clear();
+    KeywordTable table;
+    const bool loaded = MorvantTestPeer{}.ParseKeywords(text, table);
+    fuzzing::require(boxes.size() == (loaded ? 0u : 1u), "one box exactly when the load fails");
+    if (!loaded) {
+        const int n = boxes.front().Number;
+        fuzzing::require(n == 6 || n == 9 || n == 13, "a parse error is 6, 9 or 13");
+        return 0;
+    }
+    fuzzing::require(table.size() == nonBlankLinesAfterHeader(text), "one row per non-blank line");
+    return 0;
+}
