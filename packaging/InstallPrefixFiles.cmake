@@ -1,0 +1,42 @@
+# Runs during `cmake --install` (and CPack's staging install), with the prefix known only then.
+# Expects PELLOMAR_PKGDIR, PELLOMAR_SOURCE_DIR and PELLOMAR_PACKAGING_DIR.
+
+# file(INSTALL) adds DESTDIR itself; the checks and the symlink below need it added by hand.
+set(_root "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}")
+
+# The keyword file beside the executable. An existing one, edited or not, is the user's and is
+# kept; a symlink counts too (the Debian layout points it into /etc).
+set(_keywords "${_root}/${PELLOMAR_PKGDIR}/KEYWORD_ARRANGE.CSV")
+if(EXISTS "${_keywords}" OR IS_SYMLINK "${_keywords}")
+  set(_mine "")
+  if(EXISTS "${_keywords}" AND NOT IS_DIRECTORY "${_keywords}")
+    file(READ "${_keywords}" _mine HEX)
+  endif()
+  file(READ "${PELLOMAR_SOURCE_DIR}/KEYWORD_ARRANGE.CSV" _default HEX)
+  if(_mine STREQUAL _default)
+    message(STATUS "Up-to-date: ${_keywords}")
+  else()
+    message(STATUS "Keeping your keyword file: ${_keywords} "
+                   "(the new default is ${CMAKE_INSTALL_PREFIX}/share/pellomar/KEYWORD_ARRANGE.CSV)")
+  endif()
+else()
+  file(INSTALL "${PELLOMAR_SOURCE_DIR}/KEYWORD_ARRANGE.CSV"
+       DESTINATION "${CMAKE_INSTALL_PREFIX}/${PELLOMAR_PKGDIR}"
+       PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+endif()
+
+# bin/dovlek is a relative symlink, so that the tree can be moved or staged (DESTDIR) intact.
+set(_link "${_root}/bin/dovlek")
+file(MAKE_DIRECTORY "${_root}/bin")
+message(STATUS "Installing: ${_link} -> ../${PELLOMAR_PKGDIR}/dovlek")
+file(CREATE_LINK "../${PELLOMAR_PKGDIR}/dovlek" "${_link}" SYMBOLIC)
+list(APPEND CMAKE_INSTALL_MANIFEST_FILES "${_link}")
+
+# The desktop entry names the installed program by its full path: ~/.local/bin is not on every
+# desktop session's PATH.
+set(PELLOMAR_EXEC "${CMAKE_INSTALL_PREFIX}/bin/dovlek")
+set(_entry "${_root}/share/applications/pellomar.desktop")
+message(STATUS "Installing: ${_entry}")
+configure_file("${PELLOMAR_PACKAGING_DIR}/pellomar.desktop.in" "${_entry}" @ONLY)
+file(CHMOD "${_entry}" PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+list(APPEND CMAKE_INSTALL_MANIFEST_FILES "${_entry}")
