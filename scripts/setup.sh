@@ -5,10 +5,10 @@ set -euo pipefail
 
 declare -A groups=(
   [build]="cmake ninja-build g++ pkg-config qt6-base-dev qt6-qpa-plugins"
-  [test]="googletest libgtest-dev libgmock-dev xvfb xauth xclip xdotool x11-utils"
+  [test]="googletest libgtest-dev libgmock-dev xvfb xauth xclip xdotool x11-utils dpkg-dev desktop-file-utils"
   [bench]="libbenchmark-dev hyperfine sqlformat xvfb xauth xclip"
   [fuzz]="clang libclang-rt-14-dev"
-  [package]="dpkg-dev file"
+  [package]="dpkg-dev file desktop-file-utils"
 )
 
 wanted=()

@@ -1,0 +1,94 @@
+# Shared by the install tests: assertions, the sample queries, running dovlek on them.
+# Sourced; expects SOURCE_DIR to be set.
+
+fails=0
+fail() {
+    echo "FAIL: $*" >&2
+    fails=$((fails + 1))
+}
+pass() { echo "ok: $*"; }
+
+# Exit status 77 is "skipped" for ctest (SKIP_RETURN_CODE).
+need() {
+    local tool
+    for tool in "$@"; do
+        command -v "$tool" >/dev/null 2>&1 || {
+            echo "SKIP: $tool is missing (scripts/setup.sh package installs it)" >&2
+            exit 77
+        }
+    done
+}
+
+finish() {
+    if ((fails > 0)); then
+        echo "$fails check(s) failed" >&2
+        exit 1
+    fi
+    echo "all checks passed"
+}
+
+expect_eq() {  # what, expected, actual
+    if [[ "$2" == "$3" ]]; then
+        pass "$1"
+    else
+        fail "$1"
+        diff <(printf '%s\n' "$2") <(printf '%s\n' "$3") | sed 's/^/    /' >&2
+    fi
+}
+
+# Sample queries and their layouts with the default keyword file, one per line of the table:
+# name, query, expected layout (\n for line breaks). The queries differ in what the installed
+# program must get right: the keyword file's rows at all, UTF-8 text, multi-word rows.
+sample_cases=(
+    "worked example|select a, b from t where x = 1|select\n    a,\n    b\nfrom\n    t\nwhere\n    x = 1"
+    "literal in UTF-8|SELECT '検証, ﾃｽﾄ' AS caption FROM t|SELECT\n    '検証, ﾃｽﾄ' AS caption\nFROM\n    t"
+    "left join before join|select a from t left join u on u.id = t.id|select\n    a\nfrom\n    t\nleft\njoin\n    u\non\n    u.id = t.id"
+)
+
+# Runs each sample through a clipboard stand-in. $1 names the setting in the messages; the
+# rest is the command that lays out standard input onto standard output.
+check_samples() {
+    local where=$1
+    shift
+    local row name query expected out status
+    for row in "${sample_cases[@]}"; do
+        IFS='|' read -r name query expected <<<"$row"
+        expected=$(printf '%b' "$expected")
+        out=$(printf '%s' "$query" | "$@" 2>&1)
+        status=$?
+        expect_eq "$where: $name: exit status" 0 "$status"
+        expect_eq "$where: $name: layout" "$expected" "$out"
+    done
+}
+
+# The same samples through the X11 clipboard of a private Xvfb server: the clipboard holds the
+# query, the installed dovlek runs with DISPLAY set and no standard input, and the clipboard then
+# holds the layout. $1 names the setting; the rest is the command that starts dovlek with the
+# environment it is given.
+check_x11_clipboard() {
+    local where=$1
+    shift
+    local display xvfb row name query expected out status n
+    for n in $(seq 90 140); do
+        [[ -e /tmp/.X11-unix/X$n || -e /tmp/.X$n-lock ]] || { display=:$n; break; }
+    done
+    [[ -n "${display:-}" ]] || { fail "$where: no free X display"; return; }
+    Xvfb "$display" -screen 0 800x600x24 -nolisten tcp >/dev/null 2>&1 &
+    xvfb=$!
+    for n in $(seq 50); do
+        [[ -e /tmp/.X11-unix/X${display#:} ]] && break
+        sleep 0.1
+    done
+    for row in "${sample_cases[@]}"; do
+        IFS='|' read -r name query expected <<<"$row"
+        expected=$(printf '%b' "$expected")
+        printf '%s' "$query" | DISPLAY=$display xclip -selection clipboard -i
+        DISPLAY=$display WAYLAND_DISPLAY= timeout 30 "$@" </dev/null
+        status=$?
+        out=$(DISPLAY=$display timeout 10 xclip -selection clipboard -o)
+        expect_eq "$where: X11 clipboard: $name: exit status" 0 "$status"
+        expect_eq "$where: X11 clipboard: $name: layout" "$expected" "$out"
+    done
+    kill "$xvfb" 2>/dev/null
+    wait "$xvfb" 2>/dev/null
+}
