@@ -49,7 +49,15 @@ std::optional<fs::path>& programDirectoryOverride() {
         default:
             break;
     }
-    throw MorvantError(number, path.string());
+    std::string detail = path.string();
+    // A dangling link looks present in a directory listing; say where it points, or the user
+    // searches for a file that is plainly there.
+    std::error_code ec;
+    if (err == ENOENT && fs::is_symlink(fs::symlink_status(path, ec))) {
+        detail += " (a symbolic link to " + fs::read_symlink(path, ec).string() +
+                  ", which does not exist)";
+    }
+    throw MorvantError(number, detail);
 }
 
 }  // namespace
