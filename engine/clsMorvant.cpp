@@ -1,7 +1,14 @@
 #include "clsMorvant.h"
 
+#include <algorithm>
+#include <array>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <memory>
+#include <new>
 #include <optional>
+#include <vector>
 
 #include "Checked.h"
 #include "Host.h"
@@ -21,65 +28,197 @@ std::int32_t lengthOf(const std::u16string& text) {
     return checkedPosition(static_cast<std::int64_t>(text.size()));
 }
 
-// Characters of a marked text, kept in step with their flags. Positions are 1-based, as in the
-// rules of the pass; a count past the end yields fewer characters.
-MarkedText mid(const MarkedText& t, std::int64_t from, std::int64_t count) {
-    const auto len = static_cast<std::int64_t>(t.text.size());
-    if (from < 1 || from > len || count <= 0) return {};
-    const auto start = static_cast<std::size_t>(from - 1);
-    const auto n = static_cast<std::size_t>(std::min(count, len - from + 1));
-    return {t.text.substr(start, n),
-            ContentMask(t.content.begin() + static_cast<std::ptrdiff_t>(start),
-                        t.content.begin() + static_cast<std::ptrdiff_t>(start + n))};
-}
-
-// Spaces only: TAB, CR and LF are never trimmed.
-void trimSpaces(MarkedText& t) {
-    std::size_t end = t.text.size();
-    while (end > 0 && t.text[end - 1] == kSpace) --end;
-    std::size_t begin = 0;
-    while (begin < end && t.text[begin] == kSpace) ++begin;
-    t.text = t.text.substr(begin, end - begin);
-    t.content = ContentMask(t.content.begin() + static_cast<std::ptrdiff_t>(begin),
-                            t.content.begin() + static_cast<std::ptrdiff_t>(end));
-}
-
-void append(MarkedText& t, const MarkedText& more) {
-    t.text += more.text;
-    t.content.insert(t.content.end(), more.content.begin(), more.content.end());
-}
-
-// What the pass inserts (indentation, line breaks) is never content.
-MarkedText plain(std::u16string text) {
-    ContentMask mask(text.size(), 0);
-    return {std::move(text), std::move(mask)};
-}
-
-// First occurrence of what at or after the 1-based position from; 0 when there is none or from
-// lies past the end; from itself for an empty what inside the text.
-std::int32_t inStr(std::int32_t from, const std::u16string& text, const std::u16string& what) {
-    if (from < 1 || static_cast<std::size_t>(from) > text.size()) return 0;
-    const std::size_t at = text.find(what, static_cast<std::size_t>(from - 1));
-    return at == std::u16string::npos ? 0 : static_cast<std::int32_t>(at + 1);
-}
-
 // A row whose keyword is empty, or nothing but spaces and CRs, would match the indentation its
 // own splice inserts (or every position) and keep the pass from ending: such rows are skipped.
 bool cannotEndPass(const std::u16string& word) {
     return word.find_first_not_of(u" \r") == std::u16string::npos;
 }
 
-// An occurrence that touches a literal or comment, from the character before it to the one behind
-// it, is not the statement's keyword.
-bool touchesContent(const MarkedText& t, std::int32_t pos, std::int32_t after) {
-    const std::int64_t first = std::max<std::int64_t>(1, std::int64_t{pos} - 1);
-    const std::int64_t last =
-        std::min<std::int64_t>(static_cast<std::int64_t>(t.text.size()), after);
-    for (std::int64_t i = first; i <= last; ++i) {
-        if (t.content[static_cast<std::size_t>(i - 1)]) return true;
+// Finds the lowered keyword in a text that is lowered as it is read, one code unit through the
+// host's table, so that no lowered copy of a text of many megabytes is ever kept (Horspool's
+// search: it reads about one code unit in m for a keyword of m code units).
+class KeywordSearch {
+  public:
+    explicit KeywordSearch(std::u16string lowered)
+        : needle_(std::move(lowered)), lower_(platform::lowerTable()) {
+        const std::size_t m = needle_.size();
+        shift_.fill(m);
+        // Keyed by the low byte only: code units that share it share the smallest shift, which
+        // is never too far.
+        for (std::size_t j = 0; j + 1 < m; ++j) shift_[needle_[j] & 0xFFu] = m - 1 - j;
+        // A keyword none of whose characters is the lower case of anything but itself (commas,
+        // brackets, digits) is found in the text as it stands.
+        direct_ = true;
+        for (const char16_t c : needle_) direct_ = direct_ && onlyItselfLowersTo(c);
     }
-    return false;
-}
+
+    const std::u16string& needle() const { return needle_; }
+
+    // Index of the first occurrence that starts at or after from and ends by end, or npos.
+    std::size_t find(const char16_t* text, std::size_t from, std::size_t end) const {
+        const std::size_t m = needle_.size();
+        if (from > end || end - from < m) return npos;
+        if (direct_) {
+            const std::u16string_view hay(text + from, end - from);
+            const std::size_t at = hay.find(needle_);
+            return at == std::u16string_view::npos ? npos : from + at;
+        }
+        const char16_t last = needle_[m - 1];
+        for (std::size_t i = from; i + m <= end;) {
+            const char16_t c = lower_[text[i + m - 1]];
+            if (c == last && matchesAt(text + i, m - 1)) return i;
+            i += shift_[c & 0xFFu];
+        }
+        return npos;
+    }
+
+    // Whether the first count code units of the keyword, from skip on, match text.
+    bool matchesFrom(const char16_t* text, std::size_t skip) const {
+        for (std::size_t j = skip; j < needle_.size(); ++j) {
+            if (lower_[text[j - skip]] != needle_[j]) return false;
+        }
+        return true;
+    }
+
+    static constexpr std::size_t npos = std::u16string::npos;
+
+  private:
+    bool matchesAt(const char16_t* text, std::size_t count) const {
+        for (std::size_t j = 0; j < count; ++j) {
+            if (lower_[text[j]] != needle_[j]) return false;
+        }
+        return true;
+    }
+
+    static bool onlyItselfLowersTo(char16_t c) {
+        static const std::vector<bool> single = [] {
+            const char16_t* lower = platform::lowerTable();
+            std::vector<bool> s(0x10000, true);
+            for (std::uint32_t u = 0; u < 0x10000; ++u) {
+                if (lower[u] != u) {
+                    s[lower[u]] = false;  // something else lowers to it
+                    s[u] = false;         // and it does not even stay itself
+                }
+            }
+            return s;
+        }();
+        return single[c];
+    }
+
+    std::u16string needle_;
+    const char16_t* lower_;
+    std::array<std::size_t, 256> shift_{};
+    bool direct_ = false;
+};
+
+struct FreeDeleter {
+    void operator()(void* p) const { std::free(p); }
+};
+
+}  // namespace
+
+// The working text of the pass. One buffer per attribute (the code units, the content flags),
+// and while a row runs each holds three parts:
+//   [front, out)   what the row has laid out so far; it is never read again, except for the
+//                  spaces at its start, which the next splice trims, and its last character;
+//   pending        spaces of indentation that the last splice owes in front of the rest, not yet
+//                  written (the next splice may trim them away);
+//   [rest, end)    the row's input that the scan has not passed yet.
+// Between rows the whole text is [rest, end), at the back of the buffer, so that the next row can
+// write its output from the front while it reads ahead of it. The gap between out and rest
+// shrinks only by what splices insert; the buffer grows (realloc, which large blocks do without
+// copying) before a splice could close it. Positions of the pass are 1-based positions in
+// front..out, then pending, then rest..end; `at` below counts from the start of pending.
+//
+// A measuring cursor goes through the same steps without writing anything: it tells, in time
+// proportional to the text, whether a row would push the text past 32-bit positions, before the
+// row spends the memory.
+struct ArrangeCursor {
+    std::unique_ptr<char16_t, FreeDeleter>* text = nullptr;
+    std::unique_ptr<std::uint8_t, FreeDeleter>* content = nullptr;
+    std::size_t* capacity = nullptr;
+    std::size_t front = 0;
+    std::size_t out = 0;
+    std::size_t pending = 0;
+    std::size_t rest = 0;
+    std::size_t end = 0;
+    // Of the laid-out part, also while measuring: its length, last character and the spaces it
+    // starts with (only a first line set at a positive level starts with any).
+    std::int64_t outLength = 0;
+    char16_t outLast = 0;
+    std::uint8_t outLastContent = 0;
+    std::size_t outLeading = 0;
+    bool measuring = false;
+    // The two indentations of the current row, built once the row's first splice has passed the
+    // level checks.
+    std::optional<std::size_t> lineIndent;
+    std::optional<std::size_t> tailIndent;
+
+    char16_t* t() const { return text->get(); }
+    std::uint8_t* c() const { return content->get(); }
+    std::int64_t length() const {
+        return outLength + static_cast<std::int64_t>(pending + (end - rest));
+    }
+
+    // Room for need more code units between the laid-out part and the rest.
+    void reserveGap(std::size_t need) {
+        if (rest - out >= need) return;
+        const std::size_t restLength = end - rest;
+        const std::size_t grown = std::max(*capacity + need, *capacity + *capacity / 4 + 64);
+        auto* newText = static_cast<char16_t*>(std::realloc(text->get(), grown * sizeof(char16_t)));
+        if (newText == nullptr) throw std::bad_alloc();
+        text->release();
+        text->reset(newText);
+        auto* newContent = static_cast<std::uint8_t*>(std::realloc(content->get(), grown));
+        if (newContent == nullptr) throw std::bad_alloc();
+        content->release();
+        content->reset(newContent);
+        const std::size_t newRest = grown - restLength;
+        std::memmove(t() + newRest, t() + rest, restLength * sizeof(char16_t));
+        std::memmove(c() + newRest, c() + rest, restLength);
+        rest = newRest;
+        end = grown;
+        *capacity = grown;
+    }
+
+    void putSpaces(std::size_t count) {
+        std::fill_n(t() + out, count, kSpace);
+        std::fill_n(c() + out, count, std::uint8_t{0});
+        out += count;
+    }
+    void putBreak() {
+        t()[out] = kCr;
+        c()[out] = 0;
+        ++out;
+    }
+    // Moves [from, to) of the rest down to out; the gap keeps the target at or before the source.
+    void putMoved(std::size_t from, std::size_t to) {
+        std::memmove(t() + out, t() + from, (to - from) * sizeof(char16_t));
+        std::memmove(c() + out, c() + from, to - from);
+        out += to - from;
+    }
+
+    // Joins the laid-out part, the owed indentation and the rest into one text at the back.
+    void settle() {
+        if (outLength == 0 && pending == 0) return;
+        reserveGap(pending);
+        const std::size_t laid = out - front;
+        const std::size_t start = rest - pending - laid;
+        std::memmove(t() + start, t() + front, laid * sizeof(char16_t));
+        std::memmove(c() + start, c() + front, laid);
+        std::fill_n(t() + rest - pending, pending, kSpace);
+        std::fill_n(c() + rest - pending, pending, std::uint8_t{0});
+        rest = start;
+        front = out = 0;
+        pending = 0;
+        outLength = 0;
+        outLast = 0;
+        outLastContent = 0;
+        outLeading = 0;
+    }
+};
+
+namespace {
 
 std::string shownText(std::u16string_view line) {
     constexpr std::size_t kMax = 120;
@@ -218,7 +357,26 @@ bool clsMorvant::ParseKeywords(const std::u16string& vstrText, KeywordTable& rtb
 bool clsMorvant::ArrangeText(const std::u16string& vstrQry, const KeywordTable& vtblKeywords,
                              std::u16string& rstrResult) {
     try {
-        MarkedText work = NormalizeText(vstrQry);
+        std::unique_ptr<char16_t, FreeDeleter> text;
+        std::unique_ptr<std::uint8_t, FreeDeleter> content;
+        std::size_t capacity = 0;
+        ArrangeCursor work;
+        work.text = &text;
+        work.content = &content;
+        work.capacity = &capacity;
+        {
+            MarkedText normal = NormalizeText(vstrQry);
+            const std::size_t n = normal.text.size();
+            // Some room in front, so that the first splices need not grow the buffer at once.
+            capacity = n + n / 16 + 256;
+            text.reset(static_cast<char16_t*>(std::malloc(capacity * sizeof(char16_t))));
+            content.reset(static_cast<std::uint8_t*>(std::malloc(capacity)));
+            if (!text || !content) throw std::bad_alloc();
+            work.rest = capacity - n;
+            work.end = capacity;
+            std::copy(normal.text.begin(), normal.text.end(), work.t() + work.rest);
+            std::copy(normal.content.begin(), normal.content.end(), work.c() + work.rest);
+        }
         if (vtblKeywords.empty()) {
             throw MorvantError(ErrorNumber::SubscriptOutOfRange,
                                "the keyword table is empty: KEYWORD_ARRANGE.CSV has no rows after "
@@ -231,33 +389,130 @@ bool clsMorvant::ArrangeText(const std::u16string& vstrQry, const KeywordTable& 
             if (cannotEndPass(row.strWord)) continue;
             std::u16string needle = row.strWord;
             platform::lowerInPlace(needle);
+            const KeywordSearch search(std::move(needle));
             const std::int32_t wordLength = lengthOf(row.strWord);
-            std::int32_t pos = 1;
-            while (pos < lengthOf(work.text)) {
-                std::u16string lowered = work.text;
-                platform::lowerInPlace(lowered);
-                pos = inStr(pos, lowered, needle);
-                if (pos < 1) break;
-                const std::int32_t after = checkedPosition(std::int64_t{pos} + wordLength);
-                bool rejected = false;
-                if (row.intLineHead == 1) {
-                    const std::u16string before =
-                        pos <= 1 ? std::u16string() : mid(work, pos - 1, 1).text;
-                    const std::u16string behind = mid(work, after, 1).text;
-                    rejected = !IsDelimiter(before) || !IsDelimiter(behind);
+            const std::size_t m = row.strWord.size();
+            const std::size_t leadingSpaces = search.needle().find_first_not_of(kSpace);
+
+            // The first occurrence at or after at, counted from the start of the owed
+            // indentation. An occurrence that starts inside that indentation must begin with as
+            // many of the keyword's leading spaces as remain of it and go on in the rest, where
+            // its first other character meets the rest's first other character: there is at most
+            // one such place.
+            const auto findFrom = [&](const ArrangeCursor& cur,
+                                      std::size_t at) -> std::optional<std::size_t> {
+                const char16_t* t = cur.t();
+                const std::size_t restLength = cur.end - cur.rest;
+                std::size_t from = cur.rest + (at > cur.pending ? at - cur.pending : 0);
+                if (at < cur.pending) {
+                    std::size_t spaces = 0;
+                    while (spaces < leadingSpaces && spaces < restLength &&
+                           t[cur.rest + spaces] == kSpace) {
+                        ++spaces;
+                    }
+                    if (spaces < leadingSpaces && cur.pending + spaces >= leadingSpaces) {
+                        const std::size_t candidate = cur.pending + spaces - leadingSpaces;
+                        if (candidate >= at && spaces + (m - leadingSpaces) <= restLength &&
+                            search.matchesFrom(t + cur.rest + spaces, leadingSpaces)) {
+                            return candidate;
+                        }
+                    }
+                    from = cur.rest;
                 }
-                if (rejected || touchesContent(work, pos, after)) {
-                    pos = checkedPosition(std::int64_t{after} + 1);
-                    continue;
+                const std::size_t hit = search.find(t, from, cur.end);
+                if (hit == KeywordSearch::npos) return std::nullopt;
+                return cur.pending + (hit - cur.rest);
+            };
+
+            // One row's scan, as the direct pass makes it: a word needs delimiters on both sides,
+            // an occurrence touching a literal or comment is passed over, and after a splice the
+            // scan goes on right behind the keyword's line.
+            const auto scanRow = [&](ArrangeCursor& cur) {
+                std::size_t at = 0;
+                while (cur.outLength + static_cast<std::int64_t>(at) + 1 < cur.length()) {
+                    const std::optional<std::size_t> found = findFrom(cur, at);
+                    if (!found) break;
+                    const std::size_t hit = *found;
+                    const std::int64_t pos = cur.outLength + static_cast<std::int64_t>(hit) + 1;
+                    const std::int32_t after = checkedPosition(pos + wordLength);
+                    const std::size_t restLength = cur.end - cur.rest;
+                    const char16_t* t = cur.t();
+                    const std::uint8_t* flags = cur.c();
+                    // The character before the occurrence: the laid-out part's last, a space of
+                    // the owed indentation, or one of the rest.
+                    char16_t before = 0;
+                    std::uint8_t beforeContent = 0;
+                    const bool atStart = pos <= 1;
+                    if (!atStart) {
+                        if (hit == 0) {
+                            before = cur.outLast;
+                            beforeContent = cur.outLastContent;
+                        } else if (hit - 1 < cur.pending) {
+                            before = kSpace;
+                        } else {
+                            before = t[cur.rest + hit - 1 - cur.pending];
+                            beforeContent = flags[cur.rest + hit - 1 - cur.pending];
+                        }
+                    }
+                    const std::size_t behindAt = hit + m;  // counted like hit
+                    const bool behindExists = behindAt < cur.pending + restLength;
+                    bool rejected = false;
+                    if (row.intLineHead == 1) {
+                        const std::u16string_view b =
+                            atStart ? std::u16string_view() : std::u16string_view(&before, 1);
+                        const std::u16string_view a =
+                            behindExists
+                                ? std::u16string_view(t + cur.rest + behindAt - cur.pending, 1)
+                                : std::u16string_view();
+                        rejected = !IsDelimiter(b) || !IsDelimiter(a);
+                    }
+                    if (!rejected) {
+                        // From the character before it to the one behind it, nothing may be the
+                        // inside of a literal or comment.
+                        bool touches = beforeContent != 0;
+                        const std::size_t first = std::max(hit, cur.pending);
+                        const std::size_t lastAt =
+                            behindExists ? behindAt : cur.pending + restLength - 1;
+                        for (std::size_t v = first; !touches && v <= lastAt; ++v) {
+                            touches = flags[cur.rest + v - cur.pending] != 0;
+                        }
+                        rejected = touches;
+                    }
+                    if (rejected) {
+                        checkedPosition(std::int64_t{after} + 1);
+                        at = hit + m + 1;
+                        continue;
+                    }
+                    BreakAtKeyword(cur, row, hit);
+                    at = 0;
                 }
-                std::int32_t resume = 0;
-                work = BreakAtKeyword(work, row, pos, after, resume);
-                // Go on right behind the keyword's line in the rebuilt text: the splice moved
-                // the tail, and uncorrected positions would skip occurrences.
-                pos = resume;
+            };
+
+            // A row can only push the text past 32-bit positions if every possible splice did
+            // its most: each splice uses up at least the keyword's characters from its first
+            // non-space on, and adds at most two line breaks and two indentations. Only then is
+            // the row measured first, without writing, so that the overflow error comes before
+            // gigabytes are spent on a text that cannot be.
+            const auto clampLevel = [](std::int64_t level) {
+                return std::clamp<std::int64_t>(level, 0, 8191) * 4;
+            };
+            const std::int64_t splices =
+                static_cast<std::int64_t>(work.end - work.rest) /
+                static_cast<std::int64_t>(std::max<std::size_t>(1, m - leadingSpaces));
+            const std::int64_t growth =
+                clampLevel(std::int64_t{row.intIndent} - 1) + clampLevel(row.intIndent) + 2;
+            work.lineIndent.reset();
+            work.tailIndent.reset();
+            if (work.length() + splices * growth + 2 > INT32_MAX) {
+                ArrangeCursor measure = work;
+                measure.measuring = true;
+                scanRow(measure);
             }
+            scanRow(work);
+            work.settle();
         }
-        rstrResult = RestoreCrLf(work.text);
+        content.reset();
+        rstrResult = RestoreCrLf(std::u16string_view(work.t() + work.rest, work.end - work.rest));
         return true;
     } catch (...) {
         ShowError(recordFromCurrentException());
@@ -279,9 +534,15 @@ MarkedText clsMorvant::NormalizeText(std::u16string_view vstrText) {
     const ContentMask content = markContent(single);
     // A TAB inside a literal or comment is the user's text and stays; elsewhere it is layout.
     const std::u16string tabWidth = Indent(1, u"");
+    std::int64_t length = static_cast<std::int64_t>(single.size());
+    for (std::size_t i = 0; i < single.size(); ++i) {
+        if (single[i] == kTab && !content[i]) length += std::int64_t(tabWidth.size()) - 1;
+    }
+    // Too long a text is refused before its widened copy is built.
+    checkedPosition(length);
     MarkedText out;
-    out.text.reserve(single.size());
-    out.content.reserve(single.size());
+    out.text.reserve(static_cast<std::size_t>(length));
+    out.content.reserve(static_cast<std::size_t>(length));
     for (std::size_t i = 0; i < single.size(); ++i) {
         if (single[i] == kTab && !content[i]) {
             out.text += tabWidth;
@@ -291,13 +552,13 @@ MarkedText clsMorvant::NormalizeText(std::u16string_view vstrText) {
             out.content.push_back(content[i]);
         }
     }
-    lengthOf(out.text);
     return out;
 }
 
 std::u16string clsMorvant::RestoreCrLf(std::u16string_view vstrText) {
+    const auto breaks = static_cast<std::size_t>(std::count(vstrText.begin(), vstrText.end(), kCr));
     std::u16string out;
-    out.reserve(vstrText.size() + vstrText.size() / 8);
+    out.reserve(vstrText.size() + breaks);
     for (const char16_t c : vstrText) {
         out.push_back(c);
         if (c == kCr) out.push_back(kLf);
@@ -309,50 +570,100 @@ bool clsMorvant::IsDelimiter(std::u16string_view vstrChar) {
     return vstrChar.empty() || vstrChar == u" " || vstrChar == u"\t" || vstrChar == u"\r";
 }
 
-MarkedText clsMorvant::BreakAtKeyword(const MarkedText& vText, const typKeyword& vKeyword,
-                                      std::int32_t vlngPos, std::int32_t vlngAfter,
-                                      std::int32_t& rlngResume) {
-    const std::int32_t length = lengthOf(vText.text);
-    MarkedText head = mid(vText, 1, std::int64_t{vlngPos} - 1);
-    trimSpaces(head);
-    if (!head.text.empty() && vKeyword.intLineHead == 1 && head.text.back() != kCr) {
-        append(head, plain(std::u16string(1, kCr)));
+// Splices one accepted occurrence, `vlngAt` code units after the start of the owed indentation:
+// the text before it is trimmed (and ended with a line break for a word), the keyword set on its
+// own line at its level, and the first line of what follows trimmed and indented. Everything
+// before the occurrence is already in its final place, so the splice only appends.
+void clsMorvant::BreakAtKeyword(ArrangeCursor& rCursor, const typKeyword& vKeyword,
+                                std::size_t vlngAt) {
+    ArrangeCursor& cur = rCursor;
+    const char16_t* t = cur.t();
+    const std::size_t m = vKeyword.strWord.size();
+    // Where the keyword's code units lie in the rest; of an occurrence that starts in the owed
+    // indentation only the part in the rest.
+    const bool inPending = vlngAt < cur.pending;
+    const std::size_t wordStart = inPending ? cur.rest : cur.rest + (vlngAt - cur.pending);
+    const std::size_t wordEnd = inPending ? cur.rest + m - (cur.pending - vlngAt) : wordStart + m;
+
+    // The head: the laid-out part (which ends in a line break, so trailing spaces stop there;
+    // its leading spaces go), the owed indentation and the rest up to the keyword, trimmed.
+    std::size_t segBegin = cur.rest;
+    std::size_t segEnd = wordStart;
+    while (segEnd > segBegin && t[segEnd - 1] == kSpace) --segEnd;
+    if (cur.outLength == 0) {
+        while (segBegin < segEnd && t[segBegin] == kSpace) ++segBegin;
     }
+    const bool segKept = segEnd > segBegin;
+    const std::size_t keptPending = segKept ? cur.pending : 0;
+    const std::size_t leadingDropped = cur.outLength > 0 ? cur.outLeading : 0;
+    const std::int64_t headLength = cur.outLength - static_cast<std::int64_t>(leadingDropped) +
+                                    static_cast<std::int64_t>(keptPending + (segEnd - segBegin));
+    const char16_t headLast = segKept ? t[segEnd - 1] : cur.outLast;
+    const bool headBreak = headLength > 0 && vKeyword.intLineHead == 1 && headLast != kCr;
+
     // The keyword as the query wrote it, in the query's own letter case.
-    MarkedText word = mid(vText, vlngPos, static_cast<std::int64_t>(vKeyword.strWord.size()));
-    trimSpaces(word);
+    const std::u16string_view word = [&] {
+        std::u16string_view w(t + wordStart, wordEnd - wordStart);
+        while (!w.empty() && w.back() == kSpace) w.remove_suffix(1);
+        while (!w.empty() && w.front() == kSpace) w.remove_prefix(1);
+        return w;
+    }();
     const auto wordLevel =
         checkedNarrow<std::int16_t>(std::int64_t{vKeyword.intIndent} - 1, "the indent level");
-    MarkedText line = plain(Indent(wordLevel, u""));
-    append(line, word);
-    // Every keyword, word or symbol, ends its line.
-    append(line, plain(std::u16string(1, kCr)));
-    MarkedText tail;
-    if (length >= vlngAfter) {
-        tail = mid(vText, vlngAfter, std::int64_t{length} - vlngAfter + 1);
-        trimSpaces(tail);
-        tail = StripLeadingCr(std::move(tail));
-        trimSpaces(tail);
-        MarkedText indented = plain(Indent(vKeyword.intIndent, u""));
-        append(indented, tail);
-        tail = std::move(indented);
+    if (!cur.lineIndent) cur.lineIndent = Indent(wordLevel, u"").size();
+    const std::size_t lineLength = *cur.lineIndent + word.size() + 1;
+
+    // The tail: trimmed, stripped of leading line breaks, trimmed again, indented; only its
+    // first line moves. Trailing spaces are the text's own end.
+    const bool hasTail = wordEnd < cur.end;
+    std::size_t tailBegin = wordEnd;
+    std::size_t tailEnd = wordEnd;
+    std::size_t tailIndent = 0;
+    if (hasTail) {
+        if (!cur.tailIndent) cur.tailIndent = Indent(vKeyword.intIndent, u"").size();
+        tailIndent = *cur.tailIndent;
+        tailEnd = cur.end;
+        while (tailEnd > wordEnd && t[tailEnd - 1] == kSpace) --tailEnd;
+        while (tailBegin < tailEnd && t[tailBegin] == kSpace) ++tailBegin;
+        tailBegin = tailEnd - StripLeadingCr({t + tailBegin, tailEnd - tailBegin}).size();
+        while (tailBegin < tailEnd && t[tailBegin] == kSpace) ++tailBegin;
     }
-    checkedPosition(
-        static_cast<std::int64_t>(head.text.size() + line.text.size() + tail.text.size()));
-    rlngResume =
-        checkedPosition(static_cast<std::int64_t>(head.text.size() + line.text.size()) + 1);
-    append(head, line);
-    append(head, tail);
-    return head;
+    const std::int64_t laid =
+        headLength + (headBreak ? 1 : 0) + static_cast<std::int64_t>(lineLength);
+    checkedPosition(laid +
+                    static_cast<std::int64_t>(hasTail ? tailIndent + (tailEnd - tailBegin) : 0));
+    checkedPosition(laid + 1);
+
+    if (!cur.measuring) {
+        const std::size_t wordFrom = static_cast<std::size_t>(word.data() - t);
+        const std::size_t restBefore = cur.rest;
+        cur.reserveGap(keptPending + *cur.lineIndent + 2);
+        // Growing moves the rest, and every index into it, by the same amount.
+        const std::size_t moved = cur.rest - restBefore;
+        cur.front += leadingDropped;
+        if (segKept) {
+            cur.putSpaces(keptPending);
+            cur.putMoved(segBegin + moved, segEnd + moved);
+        }
+        if (headBreak) cur.putBreak();
+        cur.putSpaces(*cur.lineIndent);
+        cur.putMoved(wordFrom + moved, wordFrom + moved + word.size());
+        cur.putBreak();
+        tailBegin += moved;
+        tailEnd += moved;
+    }
+    cur.outLeading = headLength == 0 ? *cur.lineIndent : 0;
+    cur.outLength = laid;
+    cur.outLast = kCr;
+    cur.outLastContent = 0;
+    cur.rest = tailBegin;
+    cur.end = tailEnd;
+    cur.pending = hasTail ? tailIndent : 0;
 }
 
-MarkedText clsMorvant::StripLeadingCr(MarkedText vText) {
-    std::size_t n = 0;
-    while (n < vText.text.size() && vText.text[n] == kCr) ++n;
-    vText.text.erase(0, n);
-    vText.content.erase(vText.content.begin(),
-                        vText.content.begin() + static_cast<std::ptrdiff_t>(n));
-    return vText;
+std::u16string_view clsMorvant::StripLeadingCr(std::u16string_view vstrText) {
+    while (!vstrText.empty() && vstrText.front() == kCr) vstrText.remove_prefix(1);
+    return vstrText;
 }
 
 std::u16string clsMorvant::Indent(std::int16_t vintLevel, std::u16string_view vstrText) {

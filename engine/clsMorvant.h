@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -9,6 +10,8 @@
 #include "typKeyword.h"
 
 namespace pellomar {
+
+struct ArrangeCursor;
 
 // The formatter. One object per request, no state between calls: every CArrange reads the
 // keyword file afresh, so an edited file takes effect at the next request.
@@ -30,10 +33,8 @@ class clsMorvant {
     MarkedText NormalizeText(std::u16string_view vstrText);
     std::u16string RestoreCrLf(std::u16string_view vstrText);
     bool IsDelimiter(std::u16string_view vstrChar);
-    MarkedText BreakAtKeyword(const MarkedText& vText, const typKeyword& vKeyword,
-                              std::int32_t vlngPos, std::int32_t vlngAfter,
-                              std::int32_t& rlngResume);
-    MarkedText StripLeadingCr(MarkedText vText);
+    void BreakAtKeyword(ArrangeCursor& rCursor, const typKeyword& vKeyword, std::size_t vlngAt);
+    std::u16string_view StripLeadingCr(std::u16string_view vstrText);
     std::u16string Indent(std::int16_t vintLevel, std::u16string_view vstrText);
     void ShowError(const ErrorRecord& vErr);
 };

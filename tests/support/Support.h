@@ -19,7 +19,7 @@ struct MorvantTestPeer {
     std::u16string RestoreCrLf(std::u16string_view t) { return morvant.RestoreCrLf(t); }
     bool IsDelimiter(std::u16string_view t) { return morvant.IsDelimiter(t); }
     std::u16string StripLeadingCr(std::u16string t) {
-        return morvant.StripLeadingCr(MarkedText{t, ContentMask(t.size(), 0)}).text;
+        return std::u16string(morvant.StripLeadingCr(t));
     }
     std::u16string Indent(std::int16_t level, std::u16string_view t) {
         return morvant.Indent(level, t);

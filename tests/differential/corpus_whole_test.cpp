@@ -1,0 +1,128 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "ReferenceArrange.h"
+#include "Support.h"
+#include "TextCodec.h"
+
+namespace pellomar {
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::BoxCapture;
+using testing_support::KeywordDir;
+
+std::string readBytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+std::u16string withoutWhitespace(std::u16string_view text) {
+    std::u16string out;
+    for (char16_t c : text) {
+        if (c != u' ' && c != u'\t' && c != u'\r' && c != u'\n') out.push_back(c);
+    }
+    return out;
+}
+
+// The inside of every literal and comment, in order, as the engine's own rules find them.
+std::vector<std::u16string> contentRuns(std::u16string_view crLfText) {
+    std::u16string text;
+    for (std::size_t i = 0; i < crLfText.size(); ++i) {
+        if (crLfText[i] == u'\r' && i + 1 < crLfText.size() && crLfText[i + 1] == u'\n') continue;
+        text.push_back(crLfText[i]);
+    }
+    const ContentMask mask = markContent(text);
+    std::vector<std::u16string> runs;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (!mask[i]) continue;
+        if (i == 0 || !mask[i - 1]) runs.emplace_back();
+        runs.back().push_back(text[i]);
+    }
+    // Spaces that end the whole text go even inside a comment that runs to the end.
+    while (!runs.empty() && !runs.back().empty() && runs.back().back() == u' ') {
+        runs.back().pop_back();
+    }
+    return runs;
+}
+
+struct CorpusFile {
+    std::string name;
+    std::u16string query;
+};
+
+std::vector<CorpusFile> corpusFiles() {
+    std::vector<CorpusFile> files;
+    const fs::path dir = testing_support::corpusDir();
+    if (dir.empty()) return files;
+    for (const auto& entry : fs::directory_iterator(dir)) {
+        if (!entry.is_regular_file()) continue;
+        auto text = platform::decodeUtf8(readBytes(entry.path()));
+        if (!text) {
+            ADD_FAILURE() << entry.path() << " is not UTF-8";
+            continue;
+        }
+        files.push_back({entry.path().filename().string(), platform::lfToCrLf(*text)});
+    }
+    std::sort(files.begin(), files.end(),
+              [](const CorpusFile& a, const CorpusFile& b) { return a.name < b.name; });
+    return files;
+}
+
+// The shipped keyword file, as the program next to it would read it.
+class ShippedKeywords : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (testing_support::corpusDir().empty()) {
+            GTEST_SKIP() << "../shared/corpus is not beside the project";
+        }
+        dir_.writeBytes(readBytes(testing_support::sourceDir() / "KEYWORD_ARRANGE.CSV"));
+        MorvantTestPeer peer;
+        BoxCapture boxes;
+        ASSERT_TRUE(peer.ParseKeywords(*platform::decodeUtf8(readBytes(dir_.file())), rows_));
+    }
+    KeywordDir dir_;
+    KeywordTable rows_;
+};
+
+// Every corpus file whole, through CArrange: nothing but spacing changes, and every literal and
+// comment comes out as it went in.
+TEST_F(ShippedKeywords, every_corpus_file_whole_keeps_its_text) {
+    const auto files = corpusFiles();
+    ASSERT_FALSE(files.empty());
+    for (const CorpusFile& file : files) {
+        SCOPED_TRACE(file.name);
+        BoxCapture boxes;
+        const std::u16string out = clsMorvant{}.CArrange(file.query);
+        ASSERT_TRUE(boxes.messages().empty()) << boxes.messages().front();
+        EXPECT_EQ(withoutWhitespace(out), withoutWhitespace(file.query));
+        EXPECT_TRUE(contentRuns(out) == contentRuns(file.query));
+    }
+}
+
+// The direct pass is too slow for whole files; the first 20 KB of each (cut at a line end) and
+// the last 20 KB are laid out by both and must agree.
+TEST_F(ShippedKeywords, corpus_cuts_agree_with_the_direct_pass) {
+    for (const CorpusFile& file : corpusFiles()) {
+        const std::u16string& q = file.query;
+        const std::size_t cut = std::min(q.size(), q.find(u"\r\n", 20000));
+        const std::size_t from = q.size() > 20000 ? q.find(u"\r\n", q.size() - 20000) : 0;
+        for (const std::u16string& part : {q.substr(0, cut), q.substr(std::min(from, q.size()))}) {
+            SCOPED_TRACE(file.name);
+            std::u16string fast;
+            std::u16string ref;
+            BoxCapture boxes;
+            MorvantTestPeer peer;
+            ASSERT_TRUE(peer.ArrangeText(part, rows_, fast));
+            ASSERT_TRUE(referenceArrangeText(part, rows_, ref));
+            EXPECT_TRUE(fast == ref);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace pellomar
