@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a task needs, only those that are missing.
-# Usage: scripts/setup.sh build|test|bench|fuzz|package ...
+# Usage: scripts/setup.sh build|test|bench|fuzz|package|screenshot ...
 set -euo pipefail
 
 declare -A groups=(
@@ -9,6 +9,7 @@ declare -A groups=(
   [bench]="libbenchmark-dev hyperfine sqlformat xvfb xauth xclip"
   [fuzz]="clang libclang-rt-14-dev"
   [package]="dpkg-dev file desktop-file-utils"
+  [screenshot]="xvfb xauth xdotool x11-utils x11-apps netpbm openbox fonts-noto-cjk"
 )
 
 wanted=()
