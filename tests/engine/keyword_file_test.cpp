@@ -206,7 +206,9 @@ TEST(keyword_file_test, file_problems_name_the_path) {
         BoxCapture boxes;
         EXPECT_EQ(clsMorvant().CArrange(u"select a"), u"");
         EXPECT_EQ(boxes.messages(),
-                  std::vector<std::string>{"53:File not found: " + dir.file().string()});
+                  std::vector<std::string>{
+                      "53:File not found: " + dir.file().string() + " (a symbolic link to " +
+                      (dir.path() / "elsewhere.csv").string() + ", which does not exist)"});
     }
 }
 
