@@ -34,22 +34,49 @@ bool cannotEndPass(const std::u16string& word) {
     return word.find_first_not_of(u" \r") == std::u16string::npos;
 }
 
+// The code units that lower to c (c itself among them when it stays itself), at most four; an
+// empty answer when there are more.
+std::vector<char16_t> unitsLoweringTo(char16_t c) {
+    // Few code units change when lowered: their inverse, sorted, found once.
+    static const std::vector<std::pair<char16_t, char16_t>> changed = [] {
+        const char16_t* lower = platform::lowerTable();
+        std::vector<std::pair<char16_t, char16_t>> pairs;
+        for (std::uint32_t u = 0; u < 0x10000; ++u) {
+            if (lower[u] != u) pairs.emplace_back(lower[u], static_cast<char16_t>(u));
+        }
+        std::sort(pairs.begin(), pairs.end());
+        return pairs;
+    }();
+    std::vector<char16_t> units;
+    if (platform::lowerTable()[c] == c) units.push_back(c);
+    auto it = std::lower_bound(changed.begin(), changed.end(), std::pair<char16_t, char16_t>(c, 0));
+    for (; it != changed.end() && it->first == c; ++it) units.push_back(it->second);
+    if (units.size() > 4) units.clear();
+    return units;
+}
+
 // Finds the lowered keyword in a text that is lowered as it is read, one code unit through the
-// host's table, so that no lowered copy of a text of many megabytes is ever kept (Horspool's
-// search: it reads about one code unit in m for a keyword of m code units).
+// host's table, so that no lowered copy of a text of many megabytes is ever kept. Candidates are
+// found by the keyword's first and last characters in every form that lowers to them (at most
+// four each, such as «s» and «S»), tested a block of code units at a time in a loop the compiler
+// turns into vector instructions; only candidates are lowered and compared whole. A keyword with
+// a character that more code units lower to falls back to Horspool's search.
 class KeywordSearch {
   public:
     explicit KeywordSearch(std::u16string lowered)
         : needle_(std::move(lowered)), lower_(platform::lowerTable()) {
         const std::size_t m = needle_.size();
+        const std::vector<char16_t> first = unitsLoweringTo(needle_.front());
+        const std::vector<char16_t> last = unitsLoweringTo(needle_.back());
+        filtered_ = !first.empty() && !last.empty();
+        for (std::size_t j = 0; filtered_ && j < 4; ++j) {
+            first_[j] = first[std::min(j, first.size() - 1)];
+            last_[j] = last[std::min(j, last.size() - 1)];
+        }
         shift_.fill(m);
         // Keyed by the low byte only: code units that share it share the smallest shift, which
         // is never too far.
         for (std::size_t j = 0; j + 1 < m; ++j) shift_[needle_[j] & 0xFFu] = m - 1 - j;
-        // A keyword none of whose characters is the lower case of anything but itself (commas,
-        // brackets, digits) is found in the text as it stands.
-        direct_ = true;
-        for (const char16_t c : needle_) direct_ = direct_ && onlyItselfLowersTo(c);
     }
 
     const std::u16string& needle() const { return needle_; }
@@ -58,21 +85,10 @@ class KeywordSearch {
     std::size_t find(const char16_t* text, std::size_t from, std::size_t end) const {
         const std::size_t m = needle_.size();
         if (from > end || end - from < m) return npos;
-        if (direct_) {
-            const std::u16string_view hay(text + from, end - from);
-            const std::size_t at = hay.find(needle_);
-            return at == std::u16string_view::npos ? npos : from + at;
-        }
-        const char16_t last = needle_[m - 1];
-        for (std::size_t i = from; i + m <= end;) {
-            const char16_t c = lower_[text[i + m - 1]];
-            if (c == last && matchesAt(text + i, m - 1)) return i;
-            i += shift_[c & 0xFFu];
-        }
-        return npos;
+        return filtered_ ? findFiltered(text, from, end - m + 1) : findHorspool(text, from, end);
     }
 
-    // Whether the first count code units of the keyword, from skip on, match text.
+    // Whether the keyword from its code unit skip on matches text.
     bool matchesFrom(const char16_t* text, std::size_t skip) const {
         for (std::size_t j = skip; j < needle_.size(); ++j) {
             if (lower_[text[j - skip]] != needle_[j]) return false;
@@ -83,33 +99,53 @@ class KeywordSearch {
     static constexpr std::size_t npos = std::u16string::npos;
 
   private:
-    bool matchesAt(const char16_t* text, std::size_t count) const {
-        for (std::size_t j = 0; j < count; ++j) {
-            if (lower_[text[j]] != needle_[j]) return false;
-        }
-        return true;
+    bool candidate(const char16_t* at) const {
+        const char16_t a = at[0];
+        const char16_t b = at[needle_.size() - 1];
+        return ((a == first_[0]) | (a == first_[1]) | (a == first_[2]) | (a == first_[3])) &
+               ((b == last_[0]) | (b == last_[1]) | (b == last_[2]) | (b == last_[3]));
     }
 
-    static bool onlyItselfLowersTo(char16_t c) {
-        static const std::vector<bool> single = [] {
-            const char16_t* lower = platform::lowerTable();
-            std::vector<bool> s(0x10000, true);
-            for (std::uint32_t u = 0; u < 0x10000; ++u) {
-                if (lower[u] != u) {
-                    s[lower[u]] = false;  // something else lowers to it
-                    s[u] = false;         // and it does not even stay itself
-                }
+    // Occurrences starting at from up to (not including) stop.
+    std::size_t findFiltered(const char16_t* text, std::size_t from, std::size_t stop) const {
+        constexpr std::size_t kBlock = 32;
+        std::size_t i = from;
+        for (; i + kBlock <= stop; i += kBlock) {
+            unsigned any = 0;
+            for (std::size_t j = 0; j < kBlock; ++j) any |= candidate(text + i + j) ? 1u : 0u;
+            if (any == 0) continue;
+            for (std::size_t j = 0; j < kBlock; ++j) {
+                if (candidate(text + i + j) && matchesFrom(text + i + j, 0)) return i + j;
             }
-            return s;
-        }();
-        return single[c];
+        }
+        for (; i < stop; ++i) {
+            if (candidate(text + i) && matchesFrom(text + i, 0)) return i;
+        }
+        return npos;
+    }
+
+    std::size_t findHorspool(const char16_t* text, std::size_t from, std::size_t end) const {
+        const std::size_t m = needle_.size();
+        const char16_t last = needle_[m - 1];
+        for (std::size_t i = from; i + m <= end;) {
+            const char16_t c = lower_[text[i + m - 1]];
+            if (c == last && matchesFrom(text + i, 0)) return i;
+            i += shift_[c & 0xFFu];
+        }
+        return npos;
     }
 
     std::u16string needle_;
     const char16_t* lower_;
+    std::array<char16_t, 4> first_{};
+    std::array<char16_t, 4> last_{};
+    bool filtered_ = false;
     std::array<std::size_t, 256> shift_{};
-    bool direct_ = false;
 };
+
+// Bytes per position of the working text: a code unit and its content flag.
+constexpr std::size_t kUnitBytes = sizeof(char16_t) + 1;
+constexpr std::size_t kMappedBlockBytes = std::size_t{32} << 20;
 
 struct FreeDeleter {
     void operator()(void* p) const { std::free(p); }
@@ -117,8 +153,9 @@ struct FreeDeleter {
 
 }  // namespace
 
-// The working text of the pass. One buffer per attribute (the code units, the content flags),
-// and while a row runs each holds three parts:
+// The working text of the pass: one block holding the code units and, behind them, the content
+// flags (a single allocation, large enough that the allocator maps it on its own and gives it
+// back whole). While a row runs, each of the two arrays holds three parts:
 //   [front, out)   what the row has laid out so far; it is never read again, except for the
 //                  spaces at its start, which the next splice trims, and its last character;
 //   pending        spaces of indentation that the last splice owes in front of the rest, not yet
@@ -134,8 +171,7 @@ struct FreeDeleter {
 // proportional to the text, whether a row would push the text past 32-bit positions, before the
 // row spends the memory.
 struct ArrangeCursor {
-    std::unique_ptr<char16_t, FreeDeleter>* text = nullptr;
-    std::unique_ptr<std::uint8_t, FreeDeleter>* content = nullptr;
+    std::unique_ptr<char, FreeDeleter>* block = nullptr;
     std::size_t* capacity = nullptr;
     std::size_t front = 0;
     std::size_t out = 0;
@@ -154,8 +190,10 @@ struct ArrangeCursor {
     std::optional<std::size_t> lineIndent;
     std::optional<std::size_t> tailIndent;
 
-    char16_t* t() const { return text->get(); }
-    std::uint8_t* c() const { return content->get(); }
+    char16_t* t() const { return reinterpret_cast<char16_t*>(block->get()); }
+    std::uint8_t* c() const {
+        return reinterpret_cast<std::uint8_t*>(block->get()) + *capacity * sizeof(char16_t);
+    }
     std::int64_t length() const {
         return outLength + static_cast<std::int64_t>(pending + (end - rest));
     }
@@ -164,21 +202,21 @@ struct ArrangeCursor {
     void reserveGap(std::size_t need) {
         if (rest - out >= need) return;
         const std::size_t restLength = end - rest;
-        const std::size_t grown = std::max(*capacity + need, *capacity + *capacity / 4 + 64);
-        auto* newText = static_cast<char16_t*>(std::realloc(text->get(), grown * sizeof(char16_t)));
-        if (newText == nullptr) throw std::bad_alloc();
-        text->release();
-        text->reset(newText);
-        auto* newContent = static_cast<std::uint8_t*>(std::realloc(content->get(), grown));
-        if (newContent == nullptr) throw std::bad_alloc();
-        content->release();
-        content->reset(newContent);
+        const std::size_t grown = std::max(*capacity + need, *capacity + *capacity / 8 + 64);
+        auto* newBlock = static_cast<char*>(std::realloc(block->get(), grown * kUnitBytes));
+        if (newBlock == nullptr) throw std::bad_alloc();
+        block->release();
+        block->reset(newBlock);
+        // The flags move up first (both of their parts, to higher addresses than they had), then
+        // the code units of the rest into the room the flags left.
+        std::uint8_t* oldFlags = c();
+        *capacity = grown;
         const std::size_t newRest = grown - restLength;
+        std::memmove(c() + newRest, oldFlags + rest, restLength);
+        std::memmove(c() + front, oldFlags + front, out - front);
         std::memmove(t() + newRest, t() + rest, restLength * sizeof(char16_t));
-        std::memmove(c() + newRest, c() + rest, restLength);
         rest = newRest;
         end = grown;
-        *capacity = grown;
     }
 
     void putSpaces(std::size_t count) {
@@ -357,24 +395,26 @@ bool clsMorvant::ParseKeywords(const std::u16string& vstrText, KeywordTable& rtb
 bool clsMorvant::ArrangeText(const std::u16string& vstrQry, const KeywordTable& vtblKeywords,
                              std::u16string& rstrResult) {
     try {
-        std::unique_ptr<char16_t, FreeDeleter> text;
-        std::unique_ptr<std::uint8_t, FreeDeleter> content;
+        std::unique_ptr<char, FreeDeleter> block;
         std::size_t capacity = 0;
         ArrangeCursor work;
-        work.text = &text;
-        work.content = &content;
+        work.block = &block;
         work.capacity = &capacity;
         {
             MarkedText normal = NormalizeText(vstrQry);
             const std::size_t n = normal.text.size();
-            // Some room in front, so that the first splices need not grow the buffer at once.
-            capacity = n + n / 16 + 256;
-            text.reset(static_cast<char16_t*>(std::malloc(capacity * sizeof(char16_t))));
-            content.reset(static_cast<std::uint8_t*>(std::malloc(capacity)));
-            if (!text || !content) throw std::bad_alloc();
+            // Some room in front, so that the first splices need not grow the buffer at once. A
+            // block of 32 MiB or more is one that glibc's malloc always maps on its own (its
+            // threshold for that never rises above 32 MiB): such a block grows by remapping, not
+            // copying, and goes back to the system whole when freed; pages never written cost
+            // nothing, so small texts lose nothing by it.
+            capacity = std::max(n + n / 16 + 256, kMappedBlockBytes / kUnitBytes + 1);
             work.rest = capacity - n;
             work.end = capacity;
+            block.reset(static_cast<char*>(std::malloc(capacity * kUnitBytes)));
+            if (!block) throw std::bad_alloc();
             std::copy(normal.text.begin(), normal.text.end(), work.t() + work.rest);
+            std::u16string().swap(normal.text);  // let go before the flags are copied
             std::copy(normal.content.begin(), normal.content.end(), work.c() + work.rest);
         }
         if (vtblKeywords.empty()) {
@@ -511,8 +551,17 @@ bool clsMorvant::ArrangeText(const std::u16string& vstrQry, const KeywordTable& 
             scanRow(work);
             work.settle();
         }
-        content.reset();
-        rstrResult = RestoreCrLf(std::u16string_view(work.t() + work.rest, work.end - work.rest));
+        // The finished text alone, at the block's start and the flags given back, before the
+        // result is built beside it.
+        const std::size_t length = work.end - work.rest;
+        std::memmove(work.t(), work.t() + work.rest, length * sizeof(char16_t));
+        if (auto* shrunk = static_cast<char*>(
+                std::realloc(block.get(), std::max<std::size_t>(length, 1) * sizeof(char16_t)))) {
+            block.release();
+            block.reset(shrunk);
+        }
+        rstrResult = RestoreCrLf(
+            std::u16string_view(reinterpret_cast<const char16_t*>(block.get()), length));
         return true;
     } catch (...) {
         ShowError(recordFromCurrentException());
@@ -521,35 +570,40 @@ bool clsMorvant::ArrangeText(const std::u16string& vstrQry, const KeywordTable& 
 }
 
 MarkedText clsMorvant::NormalizeText(std::u16string_view vstrText) {
-    std::u16string single;
-    single.reserve(vstrText.size());
-    for (std::size_t i = 0; i < vstrText.size(); ++i) {
-        if (vstrText[i] == kCr && i + 1 < vstrText.size() && vstrText[i + 1] == kLf) {
-            single.push_back(kCr);
-            ++i;
-        } else {
-            single.push_back(vstrText[i]);
-        }
+    // Built in place, one copy of the text at a time: pasted scripts run to many megabytes.
+    MarkedText out;
+    out.text.assign(vstrText);
+    std::u16string& t = out.text;
+    std::size_t n = 0;
+    for (std::size_t i = 0; i < t.size(); ++i) {
+        t[n++] = t[i];
+        if (t[i] == kCr && i + 1 < t.size() && t[i + 1] == kLf) ++i;
     }
-    const ContentMask content = markContent(single);
+    t.resize(n);
+    out.content = markContent(t);
     // A TAB inside a literal or comment is the user's text and stays; elsewhere it is layout.
     const std::u16string tabWidth = Indent(1, u"");
-    std::int64_t length = static_cast<std::int64_t>(single.size());
-    for (std::size_t i = 0; i < single.size(); ++i) {
-        if (single[i] == kTab && !content[i]) length += std::int64_t(tabWidth.size()) - 1;
-    }
+    std::size_t tabs = 0;
+    for (std::size_t i = 0; i < n; ++i) tabs += t[i] == kTab && !out.content[i] ? 1 : 0;
     // Too long a text is refused before its widened copy is built.
+    const std::int64_t length =
+        static_cast<std::int64_t>(n) + static_cast<std::int64_t>(tabs * (tabWidth.size() - 1));
     checkedPosition(length);
-    MarkedText out;
-    out.text.reserve(static_cast<std::size_t>(length));
-    out.content.reserve(static_cast<std::size_t>(length));
-    for (std::size_t i = 0; i < single.size(); ++i) {
-        if (single[i] == kTab && !content[i]) {
-            out.text += tabWidth;
-            out.content.insert(out.content.end(), tabWidth.size(), 0);
+    if (tabs == 0) return out;
+    t.resize(static_cast<std::size_t>(length));
+    out.content.resize(static_cast<std::size_t>(length));
+    // Widened from the back, so that nothing is read after it has been overwritten.
+    std::size_t to = static_cast<std::size_t>(length);
+    for (std::size_t from = n; from-- > 0;) {
+        if (t[from] == kTab && !out.content[from]) {
+            to -= tabWidth.size();
+            std::copy(tabWidth.begin(), tabWidth.end(),
+                      t.begin() + static_cast<std::ptrdiff_t>(to));
+            std::fill_n(out.content.begin() + static_cast<std::ptrdiff_t>(to), tabWidth.size(), 0);
         } else {
-            out.text.push_back(single[i]);
-            out.content.push_back(content[i]);
+            --to;
+            t[to] = t[from];
+            out.content[to] = out.content[from];
         }
     }
     return out;
@@ -557,11 +611,11 @@ MarkedText clsMorvant::NormalizeText(std::u16string_view vstrText) {
 
 std::u16string clsMorvant::RestoreCrLf(std::u16string_view vstrText) {
     const auto breaks = static_cast<std::size_t>(std::count(vstrText.begin(), vstrText.end(), kCr));
-    std::u16string out;
-    out.reserve(vstrText.size() + breaks);
+    std::u16string out(vstrText.size() + breaks, kLf);
+    std::size_t to = 0;
     for (const char16_t c : vstrText) {
-        out.push_back(c);
-        if (c == kCr) out.push_back(kLf);
+        out[to++] = c;
+        if (c == kCr) ++to;  // the LF is already there
     }
     return out;
 }
