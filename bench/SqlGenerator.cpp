@@ -1,0 +1,117 @@
+#include "SqlGenerator.h"
+
+#include <array>
+#include <string_view>
+
+namespace pellomar::bench {
+
+namespace {
+
+class Random {
+  public:
+    explicit Random(std::uint64_t seed) : state_(seed) {}
+    std::uint64_t next() {
+        std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+        return z ^ (z >> 31);
+    }
+    std::size_t below(std::size_t n) { return static_cast<std::size_t>(next() % n); }
+    template <std::size_t N>
+    std::string_view pick(const std::array<std::string_view, N>& from) {
+        return from[below(N)];
+    }
+
+  private:
+    std::uint64_t state_;
+};
+
+constexpr std::array<std::string_view, 8> kTables = {
+    "orders", "customers", "order_lines", "products", "invoices", "payments", "regions", "staff"};
+constexpr std::array<std::string_view, 12> kColumns = {
+    "id",     "customer_id", "order_id", "product_id", "quantity", "unit_price",
+    "status", "created_at",  "region",   "name",       "email",    "total_amount"};
+constexpr std::array<std::string_view, 8> kWords = {
+    "shipped", "open", "O'Brien, Pat", "Müller", "naïve café", "back-order", "北京", "n/a"};
+
+std::string quoted(std::string_view s) {
+    std::string out = "'";
+    for (const char c : s) {
+        out += c;
+        if (c == '\'') out += '\'';
+    }
+    return out + "'";
+}
+
+void select(Random& r, std::string& out) {
+    const std::string_view a = r.pick(kTables);
+    const std::string_view b = r.pick(kTables);
+    out += "-- report " + std::to_string(r.below(1000)) + ": totals per " + std::string(b) + "\n";
+    out += "SELECT a." + std::string(r.pick(kColumns)) + ", b." + std::string(r.pick(kColumns)) +
+           ",\n       SUM(a.quantity * a.unit_price) AS total,\n";
+    out += "       CASE WHEN a.status = " + quoted(r.pick(kWords)) +
+           " THEN 1 WHEN a.status = 'open' THEN 2 ELSE 0 END AS state\n";
+    out += "FROM " + std::string(a) + " a\n";
+    out +=
+        "INNER JOIN " + std::string(b) + " b ON b.id = a." + std::string(r.pick(kColumns)) + "\n";
+    if (r.below(2) == 0) {
+        out += "LEFT OUTER JOIN " + std::string(r.pick(kTables)) + " c ON c.id = b.id AND c." +
+               std::string(r.pick(kColumns)) + " IS NOT NULL\n";
+    }
+    out += "WHERE a.created_at >= '2024-0" + std::to_string(1 + r.below(9)) + "-01'\n";
+    out += "  AND (a.total_amount > " + std::to_string(r.below(5000)) +
+           " OR b.region = " + quoted(r.pick(kWords)) + ")\n";
+    out += "  AND b.region IN (SELECT region FROM regions WHERE active = 1 /* live only */)\n";
+    out += "GROUP BY a." + std::string(r.pick(kColumns)) + ", b." + std::string(r.pick(kColumns)) +
+           "\n";
+    out += "HAVING COUNT(*) > " + std::to_string(r.below(10)) + "\n";
+    out += "ORDER BY total DESC, b.name;\n\n";
+}
+
+void insert(Random& r, std::string& out) {
+    const std::string_view t = r.pick(kTables);
+    out += "INSERT INTO " + std::string(t) +
+           " (id, customer_id, status, quantity, unit_price, created_at, name) VALUES\n";
+    const std::size_t rows = 50 + r.below(150);
+    for (std::size_t i = 0; i < rows; ++i) {
+        out += "(" + std::to_string(r.below(1000000)) + ", " + std::to_string(r.below(5000)) +
+               ", " + quoted(r.pick(kWords)) + ", " + std::to_string(r.below(100)) + ", " +
+               std::to_string(r.below(10000)) + "." + std::to_string(r.below(100)) + ", '2025-" +
+               std::to_string(10 + r.below(3)) + "-" + std::to_string(10 + r.below(18)) +
+               " 12:00:00', " + quoted(r.pick(kWords)) + ")";
+        out += i + 1 < rows ? ",\n" : ";\n\n";
+    }
+}
+
+void update(Random& r, std::string& out) {
+    out += "UPDATE " + std::string(r.pick(kTables)) +
+           "\n   SET status = " + quoted(r.pick(kWords)) +
+           ", quantity = quantity - 1\n WHERE id = " + std::to_string(r.below(100000)) +
+           " AND status <> 'closed';\n\n";
+    out += "DELETE FROM " + std::string(r.pick(kTables)) + " WHERE created_at < '2020-01-01'" +
+           " AND id NOT IN (SELECT order_id FROM invoices);\n\n";
+}
+
+}  // namespace
+
+std::string generateSql(std::size_t bytes, std::uint64_t seed) {
+    Random r(seed);
+    std::string out;
+    out.reserve(bytes + 16384);
+    while (out.size() < bytes) {
+        const std::size_t kind = r.below(10);
+        if (kind < 5) {
+            select(r, out);
+        } else if (kind < 7) {
+            insert(r, out);
+        } else {
+            update(r, out);
+        }
+    }
+    // Cut at the last line end within the size, so every input ends with a whole line.
+    const std::size_t cut = out.rfind('\n', bytes);
+    out.resize(cut == std::string::npos ? bytes : cut + 1);
+    return out;
+}
+
+}  // namespace pellomar::bench
