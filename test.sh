@@ -10,3 +10,18 @@ werror=OFF
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPELLOMAR_WERROR=$werror
 cmake --build build
 ctest --test-dir build --output-on-failure -j2
+
+# --- Sanitizers: the whole suite again, built with AddressSanitizer + UndefinedBehaviorSanitizer
+# in its own build directory. allocator_may_return_null turns an allocation too large to make into
+# the out-of-memory error the program reports, as a user would see it, instead of an abort.
+# Leaks that Qt and the libraries below it keep until exit are listed in tests/lsan.supp.
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPELLOMAR_WERROR=$werror \
+  -DPELLOMAR_SANITIZE=ON
+cmake --build build-asan
+ASAN_OPTIONS=allocator_may_return_null=1:detect_leaks=1:abort_on_error=1 \
+  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp:print_suppressions=0 \
+  ctest --test-dir build-asan --output-on-failure -j2
+
+# --- Fuzzing: every libFuzzer target for PELLOMAR_FUZZ_SECONDS (60 by default) with clang.
+fuzz/run.sh "${PELLOMAR_FUZZ_SECONDS:-60}"
