@@ -43,53 +43,65 @@ std::string quoted(std::string_view s) {
     return out + "'";
 }
 
+// Appends its arguments in order. Every random draw is a statement of its own, so that the text
+// does not depend on the order in which a compiler evaluates the operands of a long «+» chain.
+template <class... Parts>
+void put(std::string& out, const Parts&... parts) {
+    (out.append(parts), ...);
+}
+
+std::string number(std::size_t n) {
+    return std::to_string(n);
+}
+
 void select(Random& r, std::string& out) {
     const std::string_view a = r.pick(kTables);
     const std::string_view b = r.pick(kTables);
-    out += "-- report " + std::to_string(r.below(1000)) + ": totals per " + std::string(b) + "\n";
-    out += "SELECT a." + std::string(r.pick(kColumns)) + ", b." + std::string(r.pick(kColumns)) +
-           ",\n       SUM(a.quantity * a.unit_price) AS total,\n";
-    out += "       CASE WHEN a.status = " + quoted(r.pick(kWords)) +
-           " THEN 1 WHEN a.status = 'open' THEN 2 ELSE 0 END AS state\n";
-    out += "FROM " + std::string(a) + " a\n";
-    out +=
-        "INNER JOIN " + std::string(b) + " b ON b.id = a." + std::string(r.pick(kColumns)) + "\n";
+    put(out, "-- report ", number(r.below(1000)), ": totals per ", b, "\n");
+    put(out, "SELECT a.", r.pick(kColumns));
+    put(out, ", b.", r.pick(kColumns), ",\n       SUM(a.quantity * a.unit_price) AS total,\n");
+    put(out, "       CASE WHEN a.status = ", quoted(r.pick(kWords)));
+    put(out, " THEN 1 WHEN a.status = 'open' THEN 2 ELSE 0 END AS state\n");
+    put(out, "FROM ", a, " a\n");
+    put(out, "INNER JOIN ", b, " b ON b.id = a.", r.pick(kColumns), "\n");
     if (r.below(2) == 0) {
-        out += "LEFT OUTER JOIN " + std::string(r.pick(kTables)) + " c ON c.id = b.id AND c." +
-               std::string(r.pick(kColumns)) + " IS NOT NULL\n";
+        put(out, "LEFT OUTER JOIN ", r.pick(kTables));
+        put(out, " c ON c.id = b.id AND c.", r.pick(kColumns), " IS NOT NULL\n");
     }
-    out += "WHERE a.created_at >= '2024-0" + std::to_string(1 + r.below(9)) + "-01'\n";
-    out += "  AND (a.total_amount > " + std::to_string(r.below(5000)) +
-           " OR b.region = " + quoted(r.pick(kWords)) + ")\n";
-    out += "  AND b.region IN (SELECT region FROM regions WHERE active = 1 /* live only */)\n";
-    out += "GROUP BY a." + std::string(r.pick(kColumns)) + ", b." + std::string(r.pick(kColumns)) +
-           "\n";
-    out += "HAVING COUNT(*) > " + std::to_string(r.below(10)) + "\n";
-    out += "ORDER BY total DESC, b.name;\n\n";
+    put(out, "WHERE a.created_at >= '2024-0", number(1 + r.below(9)), "-01'\n");
+    put(out, "  AND (a.total_amount > ", number(r.below(5000)));
+    put(out, " OR b.region = ", quoted(r.pick(kWords)), ")\n");
+    put(out, "  AND b.region IN (SELECT region FROM regions WHERE active = 1 /* live only */)\n");
+    put(out, "GROUP BY a.", r.pick(kColumns));
+    put(out, ", b.", r.pick(kColumns), "\n");
+    put(out, "HAVING COUNT(*) > ", number(r.below(10)), "\n");
+    put(out, "ORDER BY total DESC, b.name;\n\n");
 }
 
 void insert(Random& r, std::string& out) {
-    const std::string_view t = r.pick(kTables);
-    out += "INSERT INTO " + std::string(t) +
-           " (id, customer_id, status, quantity, unit_price, created_at, name) VALUES\n";
+    put(out, "INSERT INTO ", r.pick(kTables),
+        " (id, customer_id, status, quantity, unit_price, created_at, name) VALUES\n");
     const std::size_t rows = 50 + r.below(150);
     for (std::size_t i = 0; i < rows; ++i) {
-        out += "(" + std::to_string(r.below(1000000)) + ", " + std::to_string(r.below(5000)) +
-               ", " + quoted(r.pick(kWords)) + ", " + std::to_string(r.below(100)) + ", " +
-               std::to_string(r.below(10000)) + "." + std::to_string(r.below(100)) + ", '2025-" +
-               std::to_string(10 + r.below(3)) + "-" + std::to_string(10 + r.below(18)) +
-               " 12:00:00', " + quoted(r.pick(kWords)) + ")";
-        out += i + 1 < rows ? ",\n" : ";\n\n";
+        put(out, "(", number(r.below(1000000)));
+        put(out, ", ", number(r.below(5000)));
+        put(out, ", ", quoted(r.pick(kWords)));
+        put(out, ", ", number(r.below(100)));
+        put(out, ", ", number(r.below(10000)));
+        put(out, ".", number(r.below(100)));
+        put(out, ", '2025-", number(10 + r.below(3)));
+        put(out, "-", number(10 + r.below(18)), " 12:00:00', ");
+        put(out, quoted(r.pick(kWords)), ")", i + 1 < rows ? ",\n" : ";\n\n");
     }
 }
 
 void update(Random& r, std::string& out) {
-    out += "UPDATE " + std::string(r.pick(kTables)) +
-           "\n   SET status = " + quoted(r.pick(kWords)) +
-           ", quantity = quantity - 1\n WHERE id = " + std::to_string(r.below(100000)) +
-           " AND status <> 'closed';\n\n";
-    out += "DELETE FROM " + std::string(r.pick(kTables)) + " WHERE created_at < '2020-01-01'" +
-           " AND id NOT IN (SELECT order_id FROM invoices);\n\n";
+    put(out, "UPDATE ", r.pick(kTables));
+    put(out, "\n   SET status = ", quoted(r.pick(kWords)));
+    put(out, ", quantity = quantity - 1\n WHERE id = ", number(r.below(100000)));
+    put(out, " AND status <> 'closed';\n\n");
+    put(out, "DELETE FROM ", r.pick(kTables));
+    put(out, " WHERE created_at < '2020-01-01' AND id NOT IN (SELECT order_id FROM invoices);\n\n");
 }
 
 }  // namespace

@@ -171,6 +171,8 @@ struct FreeDeleter {
 // proportional to the text, whether a row would push the text past 32-bit positions, before the
 // row spends the memory.
 struct ArrangeCursor {
+    static constexpr std::size_t kSlack = 4096;
+    static constexpr std::size_t kShortMove = 32;
     std::unique_ptr<char, FreeDeleter>* block = nullptr;
     std::size_t* capacity = nullptr;
     std::size_t front = 0;
@@ -199,10 +201,14 @@ struct ArrangeCursor {
     }
 
     // Room for need more code units between the laid-out part and the rest.
+    // The gap is kept some kilobytes wide: moving text down by only a few bytes over a long
+    // stretch is many times slower than moving it further (the processor's fast string copy
+    // gives up on close overlaps).
     void reserveGap(std::size_t need) {
+        need += kSlack;
         if (rest - out >= need) return;
         const std::size_t restLength = end - rest;
-        const std::size_t grown = std::max(*capacity + need, *capacity + *capacity / 8 + 64);
+        const std::size_t grown = std::max(*capacity + need, *capacity + *capacity / 8);
         auto* newBlock = static_cast<char*>(std::realloc(block->get(), grown * kUnitBytes));
         if (newBlock == nullptr) throw std::bad_alloc();
         block->release();
@@ -231,9 +237,18 @@ struct ArrangeCursor {
     }
     // Moves [from, to) of the rest down to out; the gap keeps the target at or before the source.
     void putMoved(std::size_t from, std::size_t to) {
-        std::memmove(t() + out, t() + from, (to - from) * sizeof(char16_t));
-        std::memmove(c() + out, c() + from, to - from);
-        out += to - from;
+        const std::size_t n = to - from;
+        if (n <= kShortMove) {
+            // Most stretches between keywords are a few words long: a plain loop beats a call.
+            for (std::size_t i = 0; i < n; ++i) {
+                t()[out + i] = t()[from + i];
+                c()[out + i] = c()[from + i];
+            }
+        } else {
+            std::memmove(t() + out, t() + from, n * sizeof(char16_t));
+            std::memmove(c() + out, c() + from, n);
+        }
+        out += n;
     }
 
     // Joins the laid-out part, the owed indentation and the rest into one text at the back.
@@ -403,12 +418,15 @@ bool clsMorvant::ArrangeText(const std::u16string& vstrQry, const KeywordTable& 
         {
             MarkedText normal = NormalizeText(vstrQry);
             const std::size_t n = normal.text.size();
-            // Some room in front, so that the first splices need not grow the buffer at once. A
-            // block of 32 MiB or more is one that glibc's malloc always maps on its own (its
-            // threshold for that never rises above 32 MiB): such a block grows by remapping, not
-            // copying, and goes back to the system whole when freed; pages never written cost
-            // nothing, so small texts lose nothing by it.
-            capacity = std::max(n + n / 16 + 256, kMappedBlockBytes / kUnitBytes + 1);
+            // Some room in front, so that the first splices need not grow the buffer at once.
+            capacity = n + n / 16 + 256;
+            // A block of 32 MiB or more is one that glibc's malloc always maps on its own (its
+            // threshold for that never rises above 32 MiB): it grows by remapping, not copying,
+            // and goes back to the system whole when freed, where a smaller one could stay in the
+            // heap. Pages never written cost nothing; texts too small for it to matter skip it.
+            if (capacity * kUnitBytes >= kMappedBlockBytes / 8) {
+                capacity = std::max(capacity, kMappedBlockBytes / kUnitBytes + 1);
+            }
             work.rest = capacity - n;
             work.end = capacity;
             block.reset(static_cast<char*>(std::malloc(capacity * kUnitBytes)));
