@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a task needs, only those that are missing.
-# Usage: scripts/setup.sh build|test|bench|fuzz|package|screenshot ...
+# Usage: scripts/setup.sh build|test|bench|fuzz|package|screenshot|fresh-debian ...
 set -euo pipefail
 
 declare -A groups=(
-  [build]="cmake ninja-build g++ pkg-config qt6-base-dev qt6-qpa-plugins"
-  [test]="googletest libgtest-dev libgmock-dev xvfb xauth xclip xdotool x11-utils dpkg-dev desktop-file-utils"
+  [build]="cmake ninja-build g++ pkg-config qt6-base-dev qt6-qpa-plugins qt6-wayland wl-clipboard"
+  [test]="googletest libgtest-dev libgmock-dev xvfb xauth xclip xdotool x11-utils x11-apps python3-xlib procps dpkg-dev desktop-file-utils"
   [bench]="libbenchmark-dev hyperfine sqlformat xvfb xauth xclip"
   [fuzz]="clang libclang-rt-14-dev"
   [package]="dpkg-dev file desktop-file-utils"
   [screenshot]="xvfb xauth xdotool x11-utils x11-apps netpbm openbox fonts-noto-cjk"
+  [fresh-debian]="debootstrap"
 )
 
 wanted=()

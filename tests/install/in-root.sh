@@ -1,22 +1,31 @@
 #!/usr/bin/env bash
-# Runs a command inside a root that dpkg installed the package into: a private mount namespace
-# with the host's shared libraries (they stand in for the declared dependencies), /proc (dovlek
-# finds its keyword file through /proc/self/exe), /dev, and /tmp for X's socket. The environment
-# passes through. Usage: in-root.sh ROOT COMMAND [ARG...]
+# Runs a command inside a root that a package was installed into, in a private mount namespace
+# with /proc (dovlek finds its keyword file through /proc/self/exe), /dev, and X's socket
+# directory bound in. The environment passes through.
+# With --host-libs the host's shared libraries are bound in as well, standing in for the
+# declared dependencies of a root that has only the package (dpkg --root into an empty tree).
+# Usage: in-root.sh [--host-libs] ROOT COMMAND [ARG...]
+libs=0
+if [[ ${1:-} == --host-libs ]]; then
+    libs=1
+    shift
+fi
 exec unshare --mount --propagation private bash -c '
     set -e
-    R=$1
-    shift
-    for d in usr/lib/x86_64-linux-gnu usr/lib64 usr/share/X11 usr/share/fonts etc/fonts; do
-        [[ -d /$d ]] || continue
-        mkdir -p "$R/$d"
-        mount --bind -o ro "/$d" "$R/$d"
-    done
-    [[ -e $R/lib64 ]] || ln -s usr/lib64 "$R/lib64"
-    [[ -e $R/lib ]] || ln -s usr/lib "$R/lib"
-    mkdir -p "$R/proc" "$R/dev" "$R/tmp"
+    libs=$1 R=$2
+    shift 2
+    if ((libs)); then
+        for d in usr/lib/x86_64-linux-gnu usr/lib64 usr/share/X11 usr/share/fonts etc/fonts; do
+            [[ -d /$d ]] || continue
+            mkdir -p "$R/$d"
+            mount --bind -o ro "/$d" "$R/$d"
+        done
+        [[ -e $R/lib64 ]] || ln -s usr/lib64 "$R/lib64"
+        [[ -e $R/lib ]] || ln -s usr/lib "$R/lib"
+    fi
+    mkdir -p "$R/proc" "$R/dev" "$R/tmp/.X11-unix"
     mount -t proc proc "$R/proc"
     mount --rbind /dev "$R/dev"
-    mount --bind /tmp "$R/tmp"
+    [[ -d /tmp/.X11-unix ]] && mount --bind /tmp/.X11-unix "$R/tmp/.X11-unix"
     exec chroot "$R" "$@"
-' in-root "$@"
+' in-root "$libs" "$@"

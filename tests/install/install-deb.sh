@@ -80,7 +80,7 @@ done
 grep -qxF "Exec=/usr/bin/dovlek" "$R/usr/share/applications/pellomar.desktop" &&
     pass "desktop entry runs /usr/bin/dovlek" || fail "desktop entry Exec is not /usr/bin/dovlek"
 
-in_root=(bash "$(dirname "$0")/in-root.sh" "$R")
+in_root=(bash "$(dirname "$0")/in-root.sh" --host-libs "$R")
 [[ -e /usr/lib/x86_64-linux-gnu/libc.so.6 ]] ||
     { echo "SKIP: the host libraries are not where in-root.sh binds them from" >&2; exit 77; }
 
