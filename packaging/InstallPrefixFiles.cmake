@@ -35,6 +35,17 @@ list(APPEND CMAKE_INSTALL_MANIFEST_FILES "${_link}")
 # The desktop entry names the installed program by its full path: ~/.local/bin is not on every
 # desktop session's PATH.
 set(PELLOMAR_EXEC "${CMAKE_INSTALL_PREFIX}/bin/dovlek")
+if(NOT PELLOMAR_EXEC MATCHES "^[A-Za-z0-9/._+-]+$")
+  # A path with spaces or other reserved characters is quoted, with the Exec key's escapes
+  # inside the quotes and the desktop file's own escaping of backslashes on top.
+  string(REPLACE "\\" "\\\\" PELLOMAR_EXEC "${PELLOMAR_EXEC}")
+  foreach(_c "\"" "`" "$")
+    string(REPLACE "${_c}" "\\${_c}" PELLOMAR_EXEC "${PELLOMAR_EXEC}")
+  endforeach()
+  string(REPLACE "\\" "\\\\" PELLOMAR_EXEC "${PELLOMAR_EXEC}")
+  string(REPLACE "%" "%%" PELLOMAR_EXEC "${PELLOMAR_EXEC}")
+  set(PELLOMAR_EXEC "\"${PELLOMAR_EXEC}\"")
+endif()
 set(_entry "${_root}/share/applications/pellomar.desktop")
 message(STATUS "Installing: ${_entry}")
 configure_file("${PELLOMAR_PACKAGING_DIR}/pellomar.desktop.in" "${_entry}" @ONLY)

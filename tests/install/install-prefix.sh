@@ -73,6 +73,20 @@ elif [[ $GUI == ON ]]; then
     fail "Xvfb and xclip are needed for the clipboard check (scripts/setup.sh test)"
 fi
 
+# A prefix with a space: the desktop entry quotes the path as the Exec key requires.
+spaced="$T/my tools"
+if cmake --install "$BUILD_DIR" --prefix "$spaced" >"$T/install-spaced.log" 2>&1; then
+    entry="$spaced/share/applications/pellomar.desktop"
+    grep -qxF "Exec=\"$spaced/bin/dovlek\"" "$entry" && pass "spaced prefix: Exec is quoted" ||
+        fail "spaced prefix: $(grep '^Exec=' "$entry" | head -1)"
+    expect_eq "spaced prefix: desktop-file-validate is silent" "" "$(desktop-file-validate "$entry" 2>&1)"
+    out=$(printf 'select a from t' | env -u DISPLAY -u WAYLAND_DISPLAY "$spaced/bin/dovlek")
+    expect_eq "spaced prefix: dovlek runs" "$(printf 'select\n    a\nfrom\n    t')" "$out"
+else
+    cat "$T/install-spaced.log" >&2
+    fail "cmake --install into a prefix with a space"
+fi
+
 # The user edits the keyword file; a later install keeps the edit and says so.
 printf 'KEYWORD,INDENT,LINEHEAD\nselect,1,1\nfrom,1,1\n' >"$kw"
 edited=$(cat "$kw")
