@@ -15,6 +15,8 @@ if [[ ${PELLOMAR_FRESH_DEBIAN:-} != 1 ]]; then
 fi
 need cpack debootstrap unshare chroot
 [[ $(id -u) == 0 ]] || { echo "SKIP: debootstrap and chroot need root" >&2; exit 77; }
+unshare --mount --propagation private true 2>/dev/null ||
+    { echo "SKIP: no private mount namespace here (unshare --mount needs CAP_SYS_ADMIN)" >&2; exit 77; }
 mirror=${PELLOMAR_DEBIAN_MIRROR:-http://deb.debian.org/debian}
 
 cache=$BUILD_DIR/fresh-debian
