@@ -146,6 +146,7 @@ std::optional<Measured> measure(const std::string& spec, const fs::path& keyword
     std::vector<std::string> args = {self, "--child", spec, "--keywords-dir", dir};
     if (reference) args.push_back("--reference");
     std::vector<char*> argv;
+    argv.reserve(args.size() + 1);
     for (std::string& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
     pid_t pid = 0;

@@ -144,12 +144,21 @@ class KeywordSearch {
 };
 
 // Bytes per position of the working text: a code unit and its content flag.
-constexpr std::size_t kUnitBytes = sizeof(char16_t) + 1;
+constexpr std::size_t kCodeUnitBytes = sizeof(char16_t);
+constexpr std::size_t kUnitBytes = kCodeUnitBytes + 1;
 constexpr std::size_t kMappedBlockBytes = std::size_t{32} << 20;
 
 struct FreeDeleter {
     void operator()(void* p) const { std::free(p); }
 };
+
+// Resizes a block as realloc does; the old block stays owned when that fails.
+void resizeBlock(std::unique_ptr<char, FreeDeleter>& block, std::size_t bytes) {
+    char* old = block.release();
+    char* fresh = static_cast<char*>(std::realloc(old, bytes));
+    block.reset(fresh != nullptr ? fresh : old);
+    if (fresh == nullptr) throw std::bad_alloc();
+}
 
 }  // namespace
 
@@ -209,10 +218,7 @@ struct ArrangeCursor {
         if (rest - out >= need) return;
         const std::size_t restLength = end - rest;
         const std::size_t grown = std::max(*capacity + need, *capacity + *capacity / 8);
-        auto* newBlock = static_cast<char*>(std::realloc(block->get(), grown * kUnitBytes));
-        if (newBlock == nullptr) throw std::bad_alloc();
-        block->release();
-        block->reset(newBlock);
+        resizeBlock(*block, grown * kUnitBytes);
         // The flags move up first (both of their parts, to higher addresses than they had), then
         // the code units of the rest into the room the flags left.
         std::uint8_t* oldFlags = c();
@@ -573,11 +579,7 @@ bool clsMorvant::ArrangeText(const std::u16string& vstrQry, const KeywordTable& 
         // result is built beside it.
         const std::size_t length = work.end - work.rest;
         std::memmove(work.t(), work.t() + work.rest, length * sizeof(char16_t));
-        if (auto* shrunk = static_cast<char*>(
-                std::realloc(block.get(), std::max<std::size_t>(length, 1) * sizeof(char16_t)))) {
-            block.release();
-            block.reset(shrunk);
-        }
+        resizeBlock(block, std::max<std::size_t>(length, 1) * kCodeUnitBytes);
         rstrResult = RestoreCrLf(
             std::u16string_view(reinterpret_cast<const char16_t*>(block.get()), length));
         return true;
