@@ -73,8 +73,8 @@ std::vector<CorpusFile> corpusFiles() {
     return files;
 }
 
-// The shipped keyword file, as the program next to it would read it.
-class ShippedKeywords : public ::testing::Test {
+// Lays out with the shipped keyword file, as the program next to it would read it.
+class corpus_whole_test : public ::testing::Test {
   protected:
     void SetUp() override {
         if (testing_support::corpusDir().empty()) {
@@ -91,7 +91,7 @@ class ShippedKeywords : public ::testing::Test {
 
 // Every corpus file whole, through CArrange: nothing but spacing changes, and every literal and
 // comment comes out as it went in.
-TEST_F(ShippedKeywords, every_corpus_file_whole_keeps_its_text) {
+TEST_F(corpus_whole_test, every_corpus_file_whole_keeps_its_text) {
     const auto files = corpusFiles();
     ASSERT_FALSE(files.empty());
     for (const CorpusFile& file : files) {
@@ -106,7 +106,7 @@ TEST_F(ShippedKeywords, every_corpus_file_whole_keeps_its_text) {
 
 // The direct pass is too slow for whole files; the first 20 KB of each (cut at a line end) and
 // the last 20 KB are laid out by both and must agree.
-TEST_F(ShippedKeywords, corpus_cuts_agree_with_the_direct_pass) {
+TEST_F(corpus_whole_test, corpus_cuts_agree_with_the_direct_pass) {
     for (const CorpusFile& file : corpusFiles()) {
         const std::u16string& q = file.query;
         const std::size_t cut = std::min(q.size(), q.find(u"\r\n", 20000));
