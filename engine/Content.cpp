@@ -23,12 +23,18 @@ ContentMask markContent(std::u16string_view text) {
             }
             i = j + 1;  // past the closing quote, or past the end
         } else if (c == u'-' && i + 1 < n && text[i + 1] == u'-') {
+            // The second character of a two-character opener or the first of a closer counts as
+            // content: a row for «-», «/» or «*» must not split «--», «/*» or «*/» and so turn
+            // the rest of a comment into live SQL.
+            mask[i + 1] = 1;
             std::size_t j = i + 2;
             while (j < n && text[j] != u'\r' && text[j] != u'\n') mask[j++] = 1;
             i = j + 1;
         } else if (c == u'/' && i + 1 < n && text[i + 1] == u'*') {
+            mask[i + 1] = 1;
             std::size_t j = i + 2;
             while (j < n && !(text[j] == u'*' && j + 1 < n && text[j + 1] == u'/')) mask[j++] = 1;
+            if (j < n) mask[j] = 1;
             i = j + 2;
         } else {
             ++i;

@@ -385,6 +385,34 @@ TEST(catalogue_test, fifty_megabyte_query) {
     expectRow(row);
 }
 
+// Rows for the characters that open and close comments must not split those pairs: the rest
+// of the comment would become live SQL.
+TEST(catalogue_test, symbol_rows_leave_comment_delimiters_whole) {
+    const Row rows[] = {
+        {"a minus row and a line comment",
+         bytes(kHeader + "-,1,0\r\n"),
+         u"a - b --x, y\r\nc",
+         u"a-\r\n    b --x, y\r\nc",
+         {}},
+        {"a slash row and a block comment",
+         bytes(kHeader + "/,1,0\r\n"),
+         u"a/b /*x*/ c",
+         u"a/\r\n    b /*x*/ c",
+         {}},
+        {"a star row and an empty block comment",
+         bytes(kHeader + "*,1,0\r\n"),
+         u"a*b /**/ c",
+         u"a*\r\n    b /**/ c",
+         {}},
+        {"a comma right after a comment still breaks",
+         bytes(kHeader + "\",\",1,0\r\n"),
+         u"a/*x*/,b",
+         u"a/*x*/,\r\n    b",
+         {}},
+    };
+    for (const Row& row : rows) expectRow(row);
+}
+
 // Under the literal rules these rows would never end the pass: an empty keyword matches at
 // every position, and one of spaces (or a CR and spaces) at level 2 finds the indentation its
 // own splice inserted. They are skipped.

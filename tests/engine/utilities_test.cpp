@@ -39,14 +39,14 @@ TEST(utilities_test, content_marks) {
         {u"''x", "000"},
         {u"\"a\"", "010"},
         {u"'a\"b'", "01110"},
-        {u"--ab\rc", "001100"},
-        {u"--ab\nc", "001100"},
-        {u"/*a*/b", "001000"},
-        {u"/*/a*/", "001100"},  // /*/ does not close
-        {u"/*a", "001"},        // unclosed: runs to the end
+        {u"--ab\rc", "011100"},
+        {u"--ab\nc", "011100"},
+        {u"/*a*/b", "011100"},
+        {u"/*/a*/", "011110"},  // /*/ does not close
+        {u"/*a", "011"},        // unclosed: runs to the end
         {u"'ab", "011"},
-        {u"'--'/*", "011000"},
-        {u"-- 'x\r'y'", "001110010"},
+        {u"'--'/*", "011001"},
+        {u"-- 'x\r'y'", "011110010"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(visible(c.text));
