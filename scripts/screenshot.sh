@@ -29,14 +29,12 @@ cleanup() {
 }
 trap cleanup EXIT
 
-for n in $(seq 150 199); do
-    [[ -e /tmp/.X11-unix/X$n || -e /tmp/.X$n-lock ]] || { display=:$n; break; }
-done
-export DISPLAY=$display
-unset WAYLAND_DISPLAY
-Xvfb "$DISPLAY" -screen 0 480x360x24 -dpi 96 -nolisten tcp >/dev/null 2>&1 &
+# Xvfb picks a free display itself and writes its number to the file.
+Xvfb -displayfd 3 -screen 0 480x360x24 -dpi 96 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
 pids+=($!)
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+for _ in $(seq 100); do [[ -s $work/display ]] && break; sleep 0.1; done
+export DISPLAY=:$(head -1 "$work/display")
+unset WAYLAND_DISPLAY
 
 # A plain light desktop, and a window manager that draws the title with the system's fonts.
 xsetroot -solid '#dfe3e8' 2>/dev/null || true

@@ -68,17 +68,18 @@ check_samples() {
 check_x11_clipboard() {
     local where=$1
     shift
-    local display xvfb row name query expected out status n
-    for n in $(seq 90 140); do
-        [[ -e /tmp/.X11-unix/X$n || -e /tmp/.X$n-lock ]] || { display=:$n; break; }
-    done
-    [[ -n "${display:-}" ]] || { fail "$where: no free X display"; return; }
-    Xvfb "$display" -screen 0 800x600x24 -nolisten tcp >/dev/null 2>&1 &
+    local display xvfb row name query expected out status n dpyfile
+    # Xvfb picks a free display itself and writes its number to the file.
+    dpyfile=$(mktemp)
+    Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$dpyfile" >/dev/null 2>&1 &
     xvfb=$!
-    for n in $(seq 50); do
-        [[ -e /tmp/.X11-unix/X${display#:} ]] && break
+    for n in $(seq 100); do
+        [[ -s $dpyfile ]] && break
         sleep 0.1
     done
+    display=:$(head -1 "$dpyfile")
+    rm -f "$dpyfile"
+    [[ $display != : ]] || { fail "$where: Xvfb did not start"; kill "$xvfb" 2>/dev/null; return; }
     for row in "${sample_cases[@]}"; do
         IFS='|' read -r name query expected <<<"$row"
         expected=$(printf '%b' "$expected")
