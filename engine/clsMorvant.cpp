@@ -58,25 +58,21 @@ std::vector<char16_t> unitsLoweringTo(char16_t c) {
 // Finds the lowered keyword in a text that is lowered as it is read, one code unit through the
 // host's table, so that no lowered copy of a text of many megabytes is ever kept. Candidates are
 // found by the keyword's first and last characters in every form that lowers to them (at most
-// four each, such as «s» and «S»), tested a block of code units at a time in a loop the compiler
-// turns into vector instructions; only candidates are lowered and compared whole. A keyword with
-// a character that more code units lower to falls back to Horspool's search.
+// four each, such as «k», «K» and the Kelvin sign), tested a block of code units at a time in a
+// loop the compiler turns into vector instructions; only candidates are lowered and compared
+// whole. Should a host lower more than four code units to one character, candidates are found by
+// lowering instead, more slowly.
 class KeywordSearch {
   public:
     explicit KeywordSearch(std::u16string lowered)
         : needle_(std::move(lowered)), lower_(platform::lowerTable()) {
-        const std::size_t m = needle_.size();
         const std::vector<char16_t> first = unitsLoweringTo(needle_.front());
         const std::vector<char16_t> last = unitsLoweringTo(needle_.back());
-        filtered_ = !first.empty() && !last.empty();
-        for (std::size_t j = 0; filtered_ && j < 4; ++j) {
+        byUnits_ = !first.empty() && !last.empty();
+        for (std::size_t j = 0; byUnits_ && j < 4; ++j) {
             first_[j] = first[std::min(j, first.size() - 1)];
             last_[j] = last[std::min(j, last.size() - 1)];
         }
-        shift_.fill(m);
-        // Keyed by the low byte only: code units that share it share the smallest shift, which
-        // is never too far.
-        for (std::size_t j = 0; j + 1 < m; ++j) shift_[needle_[j] & 0xFFu] = m - 1 - j;
     }
 
     const std::u16string& needle() const { return needle_; }
@@ -85,7 +81,8 @@ class KeywordSearch {
     std::size_t find(const char16_t* text, std::size_t from, std::size_t end) const {
         const std::size_t m = needle_.size();
         if (from > end || end - from < m) return npos;
-        return filtered_ ? findFiltered(text, from, end - m + 1) : findHorspool(text, from, end);
+        return byUnits_ ? findFrom<true>(text, from, end - m + 1)
+                        : findFrom<false>(text, from, end - m + 1);
     }
 
     // Whether the keyword from its code unit skip on matches text.
@@ -99,38 +96,37 @@ class KeywordSearch {
     static constexpr std::size_t npos = std::u16string::npos;
 
   private:
+    template <bool kByUnits>
     bool candidate(const char16_t* at) const {
         const char16_t a = at[0];
         const char16_t b = at[needle_.size() - 1];
-        return ((a == first_[0]) | (a == first_[1]) | (a == first_[2]) | (a == first_[3])) &
-               ((b == last_[0]) | (b == last_[1]) | (b == last_[2]) | (b == last_[3]));
+        if constexpr (kByUnits) {
+            return ((a == first_[0]) | (a == first_[1]) | (a == first_[2]) | (a == first_[3])) &
+                   ((b == last_[0]) | (b == last_[1]) | (b == last_[2]) | (b == last_[3]));
+        } else {
+            return (lower_[a] == needle_.front()) & (lower_[b] == needle_.back());
+        }
     }
 
     // Occurrences starting at from up to (not including) stop.
-    std::size_t findFiltered(const char16_t* text, std::size_t from, std::size_t stop) const {
+    template <bool kByUnits>
+    std::size_t findFrom(const char16_t* text, std::size_t from, std::size_t stop) const {
         constexpr std::size_t kBlock = 32;
         std::size_t i = from;
         for (; i + kBlock <= stop; i += kBlock) {
             unsigned any = 0;
-            for (std::size_t j = 0; j < kBlock; ++j) any |= candidate(text + i + j) ? 1u : 0u;
+            for (std::size_t j = 0; j < kBlock; ++j) {
+                any |= candidate<kByUnits>(text + i + j) ? 1u : 0u;
+            }
             if (any == 0) continue;
             for (std::size_t j = 0; j < kBlock; ++j) {
-                if (candidate(text + i + j) && matchesFrom(text + i + j, 0)) return i + j;
+                if (candidate<kByUnits>(text + i + j) && matchesFrom(text + i + j, 0)) {
+                    return i + j;
+                }
             }
         }
         for (; i < stop; ++i) {
-            if (candidate(text + i) && matchesFrom(text + i, 0)) return i;
-        }
-        return npos;
-    }
-
-    std::size_t findHorspool(const char16_t* text, std::size_t from, std::size_t end) const {
-        const std::size_t m = needle_.size();
-        const char16_t last = needle_[m - 1];
-        for (std::size_t i = from; i + m <= end;) {
-            const char16_t c = lower_[text[i + m - 1]];
-            if (c == last && matchesFrom(text + i, 0)) return i;
-            i += shift_[c & 0xFFu];
+            if (candidate<kByUnits>(text + i) && matchesFrom(text + i, 0)) return i;
         }
         return npos;
     }
@@ -139,8 +135,7 @@ class KeywordSearch {
     const char16_t* lower_;
     std::array<char16_t, 4> first_{};
     std::array<char16_t, 4> last_{};
-    bool filtered_ = false;
-    std::array<std::size_t, 256> shift_{};
+    bool byUnits_ = false;
 };
 
 // Bytes per position of the working text: a code unit and its content flag.
