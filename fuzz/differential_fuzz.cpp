@@ -64,6 +64,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     boxes.clear();
     fast.ok = MorvantTestPeer{}.ArrangeText(query, rows, fast.text);
     fast.boxes = boxes;
+    // Deep levels can blow a short input up to megabytes, which the direct pass takes minutes
+    // over; the differential tests check such texts, the fuzzer keeps its pace.
+    if (fast.text.size() > 200000) return 0;
     Outcome direct{};
     boxes.clear();
     direct.ok = referenceArrangeText(query, rows, direct.text);
