@@ -11,7 +11,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -108,22 +107,23 @@ const std::string kEveryday = kHeader + "select,1,1\r\nfrom,1,1\r\nwhere,1,1\r\n
 
 struct Row {
     const char* what;
-    std::function<void(const KeywordDir&)> keywordFile;
+    std::string keywordFile;  // its bytes, unless place puts something else there
     std::u16string query;
     std::optional<std::u16string> laidOut;  // the exact result, or
     std::string box;                        // the exact «number:description» ({path} allowed)
+    void (*place)(const KeywordDir&) = nullptr;
 };
-
-std::function<void(const KeywordDir&)> bytes(std::string file) {
-    return [file = std::move(file)](const KeywordDir& dir) { dir.writeBytes(file); };
-}
 
 // One request through the clipboard front end, checked against its row.
 void expectRow(const Row& row) {
     SCOPED_TRACE(row.what);
     const Deadline deadline(row.what, std::chrono::seconds(300));
     KeywordDir dir;
-    row.keywordFile(dir);
+    if (row.place) {
+        row.place(dir);
+    } else {
+        dir.writeBytes(row.keywordFile);
+    }
     BoxCapture boxes;
     MemoryClipboard clipboard(row.query);
     const int status = basMain::ArrangeClipboard(clipboard);
@@ -154,34 +154,30 @@ const std::string kTooManyLines =
     "6:Overflow: {path} has more than 32767 lines (the header and an empty last line count too)";
 
 TEST(catalogue_test, keyword_file_sizes) {
-    const std::string tenMegabytes(10'000'000, 'x');
+    const std::string tenMegabytes = repeat8("x", 10'000'000);
     const std::string fields70000 = "select,1,1" + repeat8(",f", 69'997);
     const Row rows[] = {
-        {"32,766 lines", bytes(fileOfLines(32'766)), u"a,b", u"a,\r\n    b", {}},
-        {"32,767 lines, the most there can be",
-         bytes(fileOfLines(32'767)),
-         u"a,b",
-         u"a,\r\n    b",
-         {}},
-        {"32,768 lines", bytes(fileOfLines(32'768)), u"a,b", {}, kTooManyLines},
+        {"32,766 lines", fileOfLines(32'766), u"a,b", u"a,\r\n    b", {}},
+        {"32,767 lines, the most there can be", fileOfLines(32'767), u"a,b", u"a,\r\n    b", {}},
+        {"32,768 lines", fileOfLines(32'768), u"a,b", {}, kTooManyLines},
         {"32,767 lines and a final CR LF are 32,768",
-         bytes(fileOfLines(32'767) + "\r\n"),
+         fileOfLines(32'767) + "\r\n",
          u"a,b",
          {},
          kTooManyLines},
         {"a keyword of 10 MB loads and matches nothing",
-         bytes(kEveryday + "\"" + tenMegabytes + "\",1,0\r\n"),
+         kEveryday + "\"" + tenMegabytes + "\",1,0\r\n",
          u"select a from t",
          u"select\r\n    a\r\nfrom\r\n    t",
          {}},
         {"a bad line of 10 MB is shown cut short",
-         bytes(kHeader + tenMegabytes),
+         kHeader + tenMegabytes,
          u"select a",
          {},
          "9:Subscript out of range: {path} line 2 has fewer than three fields: " +
              std::string(120, 'x') + "..."},
         {"70,000 fields on a line",
-         bytes(kHeader + fields70000),
+         kHeader + fields70000,
          u"select a",
          {},
          "6:Overflow: {path} line 2 has 32768 fields or more: " + fields70000.substr(0, 120) +
@@ -194,39 +190,39 @@ TEST(catalogue_test, keyword_file_bytes) {
     using namespace std::string_literals;
     const Row rows[] = {
         {"a NUL byte is an ordinary character of a keyword",
-         bytes(kHeader + "se\0lect,1,1\r\n"s),
+         kHeader + "se\0lect,1,1\r\n"s,
          u"a se\0lect b"s,
          u"a\r\nse\0lect\r\n    b"s,
          {}},
         {"a NUL byte in a number",
-         bytes(kHeader + "select,1\0,1\r\n"s),
+         kHeader + "select,1\0,1\r\n"s,
          u"select a",
          {},
          "13:Type mismatch: {path} line 2 (select,1\0,1), field 2 \"1\0\" is not a whole number"s},
         {"bytes that are not UTF-8 in a row",
-         bytes(kEveryday + "wh\xc3\x28re,1,1\r\n"),
+         kEveryday + "wh\xc3\x28re,1,1\r\n",
          u"select a",
          {},
          "75:Path/File access error: {path} line 6 is not valid UTF-8 (byte 70)"},
         {"bytes that are not UTF-8 in the header, which is decoded too",
-         bytes("KEYWORD,NIV\xc9\x41U\r\nselect,1,1\r\n"),
+         "KEYWORD,NIV\xc9\x41U\r\nselect,1,1\r\n",
          u"select a",
          {},
          "75:Path/File access error: {path} line 1 is not valid UTF-8 (byte 12)"},
         {"a sequence cut off by the end of the file",
-         bytes(kEveryday + "\xe6\xa4"),
+         kEveryday + "\xe6\xa4",
          u"select a",
          {},
          "75:Path/File access error: {path} line 6 is not valid UTF-8 (byte 68)"},
         // The byte-order mark becomes U+FEFF at the start of the header line, which is never
         // read as a row: it changes nothing.
         {"a UTF-8 byte-order mark",
-         bytes("\xef\xbb\xbf" + kEveryday),
+         "\xef\xbb\xbf" + kEveryday,
          u"select a, b from t",
          u"select\r\n    a,\r\n    b\r\nfrom\r\n    t",
          {}},
         {"a byte-order mark before a file without a header still costs its first line",
-         bytes("\xef\xbb\xbf\",\",1,0\r\nselect,1,1\r\n"),
+         "\xef\xbb\xbf\",\",1,0\r\nselect,1,1\r\n",
          u"select a, b",
          u"select\r\n    a, b",
          {}},
@@ -239,32 +235,32 @@ TEST(catalogue_test, keyword_levels) {
     const std::u16string spaces8191(32'764, u' ');
     const Row rows[] = {
         {"level 8191, the deepest",
-         bytes(kHeader + "\",\",8191,0\r\n"),
+         kHeader + "\",\",8191,0\r\n",
          u"a,b",
          u"a" + spaces8190 + u",\r\n" + spaces8191 + u"b",
          {}},
         {"level 8192",
-         bytes(kHeader + "\",\",8192,0\r\n"),
+         kHeader + "\",\",8192,0\r\n",
          u"a,b",
          {},
          "6:Overflow: indent level 8192 is outside -8192..8191"},
         {"level -32768: the keyword's own level is one less",
-         bytes(kHeader + "\",\",-32768,0\r\n"),
+         kHeader + "\",\",-32768,0\r\n",
          u"a,b",
          {},
          "6:Overflow: the indent level -32769 is outside -32768..32767"},
         {"level -8193",
-         bytes(kHeader + "\",\",-8193,0\r\n"),
+         kHeader + "\",\",-8193,0\r\n",
          u"a,b",
          {},
          "6:Overflow: indent level -8194 is outside -8192..8191"},
         {"level -8191: no indentation at all",
-         bytes(kHeader + "\",\",-8191,0\r\n"),
+         kHeader + "\",\",-8191,0\r\n",
          u"a,b",
          u"a,\r\nb",
          {}},
         {"a level that is never used fails nothing",
-         bytes(kEveryday + "\";\",8192,0\r\n"),
+         kEveryday + "\";\",8192,0\r\n",
          u"select a",
          u"select\r\n    a",
          {}},
@@ -275,26 +271,29 @@ TEST(catalogue_test, keyword_levels) {
 TEST(catalogue_test, keyword_file_places) {
     const Row rows[] = {
         {"a directory in the file's place",
-         [](const KeywordDir& dir) { fs::create_directory(dir.file()); },
+         "",
          u"select a",
          {},
-         "75:Path/File access error: {path} is a directory"},
+         "75:Path/File access error: {path} is a directory",
+         [](const KeywordDir& dir) { fs::create_directory(dir.file()); }},
         {"a dangling symbolic link",
-         [](const KeywordDir& dir) {
-             fs::create_symlink(dir.path() / "moved-away.csv", dir.file());
-         },
+         "",
          u"select a",
          {},
          "53:File not found: {path} (a symbolic link to {dir}/moved-away.csv, which does not "
-         "exist)"},
+         "exist)",
+         [](const KeywordDir& dir) {
+             fs::create_symlink(dir.path() / "moved-away.csv", dir.file());
+         }},
         {"a symbolic link to a good file",
+         "",
+         u"select a",
+         u"select\r\n    a",
+         {},
          [](const KeywordDir& dir) {
              std::ofstream(dir.path() / "elsewhere.csv", std::ios::binary) << kEveryday;
              fs::create_symlink(dir.path() / "elsewhere.csv", dir.file());
-         },
-         u"select a",
-         u"select\r\n    a",
-         {}},
+         }},
     };
     for (const Row& row : rows) expectRow(row);
 }
@@ -323,35 +322,35 @@ TEST(catalogue_test, queries) {
     using namespace std::string_literals;
     const Row rows[] = {
         {"NUL bytes are ordinary characters",
-         bytes(kEveryday),
+         kEveryday,
          u"select a\0b, c from t\0"s,
          u"select\r\n    a\0b,\r\n    c\r\nfrom\r\n    t\0"s,
          {}},
         {"astral characters count as two code units",
-         bytes(kEveryday),
+         kEveryday,
          u"select \U0001F600, \U0001D11E from t",
          u"select\r\n    \U0001F600,\r\n    \U0001D11E\r\nfrom\r\n    t",
          {}},
         {"lone surrogates pass through untouched",
-         bytes(kEveryday),
+         kEveryday,
          u"select \xD800, b\xDC00 from \xDBFF"s,
          u"select\r\n    \xD800,\r\n    b\xDC00\r\nfrom\r\n    \xDBFF"s,
          {}},
         {"an astral keyword",
-         bytes(kHeader + "\xf0\x9f\x98\x80,1,0\r\n"),
+         kHeader + "\xf0\x9f\x98\x80,1,0\r\n",
          u"a\U0001F600b",
          u"a\U0001F600\r\n    b",
          {}},
-        {"only spaces", bytes(kEveryday), u"          ", u"          ", {}},
-        {"only spaces and line breaks", bytes(kEveryday), u"  \r\n  \r\n", u"  \r\n  \r\n", {}},
-        {"the empty text", bytes(kEveryday), u"", u"", {}},
+        {"only spaces", kEveryday, u"          ", u"          ", {}},
+        {"only spaces and line breaks", kEveryday, u"  \r\n  \r\n", u"  \r\n  \r\n", {}},
+        {"the empty text", kEveryday, u"", u"", {}},
     };
     for (const Row& row : rows) expectRow(row);
 }
 
 TEST(catalogue_test, many_commas_on_one_line) {
     const Row row{"100,000 commas",
-                  bytes(kHeader + "\",\",1,0\r\n"),
+                  kHeader + "\",\",1,0\r\n",
                   repeat(u",", 100'000),
                   repeat(u",\r\n", 100'000),
                   {}};
@@ -362,7 +361,7 @@ TEST(catalogue_test, many_commas_on_one_line) {
 // 32,000 spaces. The error must come before that memory is spent.
 TEST(catalogue_test, deep_level_against_many_commas_overflows_early) {
     const Row row{"level 8000 against 100,000 commas",
-                  bytes(kHeader + "\",\",8000,0\r\n"),
+                  kHeader + "\",\",8000,0\r\n",
                   repeat(u",", 100'000),
                   {},
                   "6:Overflow: the text would be longer than 2147483647 characters"};
@@ -377,11 +376,8 @@ TEST(catalogue_test, fifty_megabyte_query) {
     const std::u16string laidOut =
         u"select\r\n    a,\r\n    b\r\nfrom\r\n    t\r\nwhere\r\n    x = 1\r\n";
     const std::size_t times = 50'000'000 / statement.size();
-    const Row row{"50 MB of statements",
-                  bytes(kEveryday),
-                  repeat(statement, times),
-                  repeat(laidOut, times),
-                  {}};
+    const Row row{
+        "50 MB of statements", kEveryday, repeat(statement, times), repeat(laidOut, times), {}};
     expectRow(row);
 }
 
@@ -390,22 +386,22 @@ TEST(catalogue_test, fifty_megabyte_query) {
 TEST(catalogue_test, symbol_rows_leave_comment_delimiters_whole) {
     const Row rows[] = {
         {"a minus row and a line comment",
-         bytes(kHeader + "-,1,0\r\n"),
+         kHeader + "-,1,0\r\n",
          u"a - b --x, y\r\nc",
          u"a-\r\n    b --x, y\r\nc",
          {}},
         {"a slash row and a block comment",
-         bytes(kHeader + "/,1,0\r\n"),
+         kHeader + "/,1,0\r\n",
          u"a/b /*x*/ c",
          u"a/\r\n    b /*x*/ c",
          {}},
         {"a star row and an empty block comment",
-         bytes(kHeader + "*,1,0\r\n"),
+         kHeader + "*,1,0\r\n",
          u"a*b /**/ c",
          u"a*\r\n    b /**/ c",
          {}},
         {"a comma right after a comment still breaks",
-         bytes(kHeader + "\",\",1,0\r\n"),
+         kHeader + "\",\",1,0\r\n",
          u"a/*x*/,b",
          u"a/*x*/,\r\n    b",
          {}},
@@ -419,18 +415,14 @@ TEST(catalogue_test, symbol_rows_leave_comment_delimiters_whole) {
 TEST(catalogue_test, rows_that_could_not_end_the_pass_are_skipped) {
     const std::string blank = "\"\",1,1\r\n\"\",2,0\r\n\" \",2,1\r\n\"  \",3,0\r\n\"\r \",2,0\r\n";
     const Row rows[] = {
-        {"blank rows alone change nothing",
-         bytes(kHeader + blank),
-         u"a  b\r\n  c ",
-         u"a  b\r\n  c ",
-         {}},
+        {"blank rows alone change nothing", kHeader + blank, u"a  b\r\n  c ", u"a  b\r\n  c ", {}},
         {"blank rows among others",
-         bytes(kHeader + blank + "select,1,1\r\n" + blank),
+         kHeader + blank + "select,1,1\r\n" + blank,
          u"a  b select  c",
          u"a  b\r\nselect\r\n    c",
          {}},
         {"a keyword found again in its own indentation",
-         bytes(kHeader + "select,3,1\r\n"),
+         kHeader + "select,3,1\r\n",
          u"a select b",
          u"a\r\n        select\r\n            b",
          {}},

@@ -80,6 +80,7 @@ class Installed {
             }
         }
         std::vector<char*> envp;
+        envp.reserve(env.size() + 1);
         for (std::string& var : env) envp.push_back(var.data());
         envp.push_back(nullptr);
         std::string exe = (dir_.path() / "dovlek").string();
@@ -201,6 +202,7 @@ TEST(stdio_catalogue_test, runs_started_at_the_same_moment) {
     const Installed dovlek(kEveryday);
     constexpr int kRuns = 8;
     std::vector<pid_t> pids;
+    pids.reserve(kRuns);
     for (int i = 0; i < kRuns; ++i) {
         pids.push_back(
             dovlek.start("select a" + std::to_string(i) + ", b from t", "run" + std::to_string(i)));
