@@ -587,6 +587,11 @@ bool clsMorvant::ArrangeText(const std::u16string& vstrQry, const KeywordTable& 
 MarkedText clsMorvant::NormalizeText(std::u16string_view vstrText) {
     // Built in place, one copy of the text at a time: pasted scripts run to many megabytes.
     MarkedText out;
+    // A large text gets a block the allocator maps on its own (see kMappedBlockBytes), so that
+    // it goes back to the system when the pass has copied it, instead of staying in the heap.
+    if (vstrText.size() * kCodeUnitBytes >= kMappedBlockBytes / 8) {
+        out.text.reserve(std::max(vstrText.size(), kMappedBlockBytes / kCodeUnitBytes));
+    }
     out.text.assign(vstrText);
     std::u16string& t = out.text;
     std::size_t n = 0;
