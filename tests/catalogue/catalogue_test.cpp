@@ -409,6 +409,17 @@ TEST(catalogue_test, symbol_rows_leave_comment_delimiters_whole) {
     for (const Row& row : rows) expectRow(row);
 }
 
+// Known fault, left to the layout pass: an empty literal has no inside to mark, so a row for the
+// quote character itself splits «''» and changes the literal's value. Enable when the pass
+// rejects such an occurrence.
+TEST(catalogue_test, DISABLED_a_quote_row_leaves_an_empty_literal_whole) {
+    const Row rows[] = {
+        {"single quotes", kHeader + "',1,0\r\n", u"a''b 'x'", u"a''b 'x'", {}},
+        {"double quotes", kHeader + "\"\"\",1,0\r\n", u"a\"\"b", u"a\"\"b", {}},
+    };
+    for (const Row& row : rows) expectRow(row);
+}
+
 // Under the literal rules these rows would never end the pass: an empty keyword matches at
 // every position, and one of spaces (or a CR and spaces) at level 2 finds the indentation its
 // own splice inserted. They are skipped.
