@@ -43,4 +43,9 @@ ContentMask markContent(std::u16string_view text) {
     return mask;
 }
 
+bool rowIsSkipped(std::u16string_view keyword) {
+    return keyword.find_first_not_of(u" \r") == std::u16string_view::npos ||
+           keyword.find_first_of(u"'\"") != std::u16string_view::npos;
+}
+
 }  // namespace pellomar

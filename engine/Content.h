@@ -20,6 +20,12 @@ using ContentMask = std::vector<std::uint8_t>;
 // comment runs to the end.
 ContentMask markContent(std::u16string_view text);
 
+// Rows the pass skips. A keyword that is empty, or nothing but spaces and CRs, would match the
+// indentation its own splice inserts (or every position) and keep the pass from ending. A
+// keyword holding a quote can only match a literal's delimiter or its inside, and breaking
+// there changes the literal (an empty literal has no inside to protect it).
+bool rowIsSkipped(std::u16string_view keyword);
+
 // A text together with its content flags; splices move both together.
 struct MarkedText {
     std::u16string text;

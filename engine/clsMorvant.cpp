@@ -28,12 +28,6 @@ std::int32_t lengthOf(const std::u16string& text) {
     return checkedPosition(static_cast<std::int64_t>(text.size()));
 }
 
-// A row whose keyword is empty, or nothing but spaces and CRs, would match the indentation its
-// own splice inserts (or every position) and keep the pass from ending: such rows are skipped.
-bool cannotEndPass(const std::u16string& word) {
-    return word.find_first_not_of(u" \r") == std::u16string::npos;
-}
-
 // The code units that lower to c (c itself among them when it stays itself), at most four; an
 // empty answer when there are more.
 std::vector<char16_t> unitsLoweringTo(char16_t c) {
@@ -445,7 +439,7 @@ bool clsMorvant::ArrangeText(const std::u16string& vstrQry, const KeywordTable& 
             static_cast<std::int64_t>(vtblKeywords.size()) - 1, "the keyword row index");
         for (std::int32_t k = 0; k <= last; ++k) {
             const typKeyword& row = vtblKeywords[static_cast<std::size_t>(k)];
-            if (cannotEndPass(row.strWord)) continue;
+            if (rowIsSkipped(row.strWord)) continue;
             std::u16string needle = row.strWord;
             platform::lowerInPlace(needle);
             const KeywordSearch search(std::move(needle));

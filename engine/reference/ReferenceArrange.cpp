@@ -64,12 +64,6 @@ std::int32_t inStr(std::int32_t from, const std::u16string& text, const std::u16
     return at == std::u16string::npos ? 0 : static_cast<std::int32_t>(at + 1);
 }
 
-// A row whose keyword is empty, or nothing but spaces and CRs, would match the indentation its
-// own splice inserts (or every position) and keep the pass from ending: such rows are skipped.
-bool cannotEndPass(const std::u16string& word) {
-    return word.find_first_not_of(u" \r") == std::u16string::npos;
-}
-
 // An occurrence that touches a literal or comment, from the character before it to the one behind
 // it, is not the statement's keyword.
 bool touchesContent(const MarkedText& t, std::int32_t pos, std::int32_t after) {
@@ -197,7 +191,7 @@ bool referenceArrangeText(const std::u16string& vstrQry, const KeywordTable& vtb
             static_cast<std::int64_t>(vtblKeywords.size()) - 1, "the keyword row index");
         for (std::int32_t k = 0; k <= last; ++k) {
             const typKeyword& row = vtblKeywords[static_cast<std::size_t>(k)];
-            if (cannotEndPass(row.strWord)) continue;
+            if (rowIsSkipped(row.strWord)) continue;
             std::u16string needle = row.strWord;
             platform::lowerInPlace(needle);
             const std::int32_t wordLength = lengthOf(row.strWord);

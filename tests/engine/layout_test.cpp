@@ -137,6 +137,11 @@ TEST(layout_test, rows_that_cannot_end_the_pass_are_skipped) {
         {"empty symbol row", {symbol(u"", 1)}, u"a b", u"a b"},
         {"spaces-only row at level 2", {symbol(u"  ", 2)}, u"a    b", u"a    b"},
         {"CR and spaces row", {symbol(u"\r ", 3)}, u"a\r\n b", u"a\r\n b"},
+        {"quote row would split an empty literal",
+         {symbol(u"'", 1), symbol(u",", 1)},
+         u"a'',b",
+         u"a'',\r\n    b"},
+        {"keyword ending in a quote", {symbol(u"x'", 1)}, u"x'' x'a'", u"x'' x'a'"},
     };
     for (const LayoutCase& c : cases) expectLayout(c);
 }
