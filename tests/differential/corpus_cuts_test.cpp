@@ -21,35 +21,6 @@ std::string readBytes(const fs::path& path) {
     return bytes.str();
 }
 
-std::u16string withoutWhitespace(std::u16string_view text) {
-    std::u16string out;
-    for (char16_t c : text) {
-        if (c != u' ' && c != u'\t' && c != u'\r' && c != u'\n') out.push_back(c);
-    }
-    return out;
-}
-
-// The inside of every literal and comment, in order, as the engine's own rules find them.
-std::vector<std::u16string> contentRuns(std::u16string_view crLfText) {
-    std::u16string text;
-    for (std::size_t i = 0; i < crLfText.size(); ++i) {
-        if (crLfText[i] == u'\r' && i + 1 < crLfText.size() && crLfText[i + 1] == u'\n') continue;
-        text.push_back(crLfText[i]);
-    }
-    const ContentMask mask = markContent(text);
-    std::vector<std::u16string> runs;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (!mask[i]) continue;
-        if (i == 0 || !mask[i - 1]) runs.emplace_back();
-        runs.back().push_back(text[i]);
-    }
-    // Spaces that end the whole text go even inside a comment that runs to the end.
-    while (!runs.empty() && !runs.back().empty() && runs.back().back() == u' ') {
-        runs.back().pop_back();
-    }
-    return runs;
-}
-
 struct CorpusFile {
     std::string name;
     std::u16string query;
@@ -74,7 +45,7 @@ std::vector<CorpusFile> corpusFiles() {
 }
 
 // Lays out with the shipped keyword file, as the program next to it would read it.
-class corpus_whole_test : public ::testing::Test {
+class corpus_cuts_test : public ::testing::Test {
   protected:
     void SetUp() override {
         if (testing_support::corpusDir().empty()) {
@@ -89,24 +60,9 @@ class corpus_whole_test : public ::testing::Test {
     KeywordTable rows_;
 };
 
-// Every corpus file whole, through CArrange: nothing but spacing changes, and every literal and
-// comment comes out as it went in.
-TEST_F(corpus_whole_test, every_corpus_file_whole_keeps_its_text) {
-    const auto files = corpusFiles();
-    ASSERT_FALSE(files.empty());
-    for (const CorpusFile& file : files) {
-        SCOPED_TRACE(file.name);
-        BoxCapture boxes;
-        const std::u16string out = clsMorvant{}.CArrange(file.query);
-        ASSERT_TRUE(boxes.messages().empty()) << boxes.messages().front();
-        EXPECT_EQ(withoutWhitespace(out), withoutWhitespace(file.query));
-        EXPECT_TRUE(contentRuns(out) == contentRuns(file.query));
-    }
-}
-
 // The direct pass is too slow for whole files; the first 20 KB of each (cut at a line end) and
 // the last 20 KB are laid out by both and must agree.
-TEST_F(corpus_whole_test, corpus_cuts_agree_with_the_direct_pass) {
+TEST_F(corpus_cuts_test, corpus_cuts_agree_with_the_direct_pass) {
     for (const CorpusFile& file : corpusFiles()) {
         const std::u16string& q = file.query;
         const std::size_t cut = std::min(q.size(), q.find(u"\r\n", 20000));
