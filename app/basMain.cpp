@@ -1,7 +1,10 @@
 #include "basMain.h"
 
+#include <cstdio>
 #include <cstdlib>
 
+#include "Desktop.h"
+#include "DesktopModule.h"
 #include "ErrorRecord.h"
 #include "Host.h"
 #include "clsMorvant.h"
@@ -10,10 +13,85 @@ namespace pellomar::basMain {
 
 namespace {
 
-bool envSet(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr && *value != '\0';
+// Errors that nothing inside catches (an uncaught one from CArrange, a failing clipboard
+// operation) end the request and are reported here: the same box as the engine's
+// failures (on standard error as well), and status 2. The clipboard is not touched again.
+int ArrangeClipboardReported(platform::Clipboard& clipboard) {
+    try {
+        return ArrangeClipboard(clipboard);
+    } catch (...) {
+        platform::showErrorBox(recordFromCurrentException());
+        return kExitUncaught;
+    }
 }
+
+[[noreturn]] void ThrowNoDesktop(const char* detail) {
+    throw MorvantError(ErrorNumber::PathFileAccessError, detail);
+}
+
+#if PELLOMAR_DESKTOP
+
+// X11: the clipboard's content lives in the process that set it, so the request runs in a
+// detached child that serves the result after dovlek has returned, until another program takes
+// the clipboard. dovlek returns as soon as the result can be pasted.
+[[noreturn]] void ArrangeX11Clipboard() {
+    const int status = platform::runDetached([](platform::DetachedReport& report) {
+        const platform::DesktopModule& desktop = platform::desktopModule();
+        desktop.setDiagnosticSink(platform::printDiagnostic);
+        desktop.startApplication(platform::DesktopKind::X11, platform::QtUse::Clipboard);
+        platform::setErrorBox(desktop.showMessageBox);
+        const int status = ArrangeClipboardReported(desktop.x11Clipboard());
+        report.finish(status);
+        if (status == kExitDone) desktop.serveClipboardUntilTaken();
+        return status;
+    });
+    // The hotkey waits for this process to end, and it has nothing left to tidy.
+    std::fflush(nullptr);
+    std::_Exit(status);
+}
+
+// Wayland alone: wl-copy keeps serving the result by itself; Qt is loaded only for a box.
+int ArrangeWaylandClipboard() {
+    if (!platform::WlClipboard::available()) {
+        platform::printDiagnostic(formatError(
+            {static_cast<std::int32_t>(ErrorNumber::PathFileAccessError),
+             "Path/File access error: the clipboard cannot be reached: only WAYLAND_DISPLAY is "
+             "set, and wl-paste and wl-copy (Debian package wl-clipboard) are not installed"}));
+        return kExitUncaught;
+    }
+    platform::setErrorBox([](const ErrorRecord& record) {
+        try {
+            platform::desktopModule().showMessageBox(record);
+        } catch (...) {
+            // Without the module there is no box; standard error still says what failed.
+            platform::printDiagnostic(formatError(record));
+        }
+    });
+    platform::WlClipboard clipboard;
+    return ArrangeClipboardReported(clipboard);
+}
+
+int ShowTestWindow(platform::DesktopKind desktop) {
+    return platform::desktopModule().runTestWindow(desktop);
+}
+
+#else
+
+[[noreturn]] void ArrangeX11Clipboard() {
+    ThrowNoDesktop(
+        "this build of dovlek has no desktop front end; unset DISPLAY and "
+        "WAYLAND_DISPLAY to use standard input and output");
+}
+
+int ArrangeWaylandClipboard() {
+    ArrangeX11Clipboard();
+}
+
+int ShowTestWindow(platform::DesktopKind) {
+    ThrowNoDesktop("this build of dovlek has no desktop front end");
+}
+
+#endif
 
 }  // namespace
 
@@ -43,23 +121,25 @@ int ArrangeClipboard(platform::Clipboard& clipboard) {
 }
 
 int Main(const std::vector<std::string>& args) {
-    const bool hasDisplay = envSet("DISPLAY") || envSet("WAYLAND_DISPLAY");
+    const platform::DesktopKind desktop = platform::detectDesktop();
     if (WantsTestWindow(ArgumentText(args))) {
-        if (!hasDisplay) {
-            throw MorvantError(ErrorNumber::PathFileAccessError,
-                               "the test window (DEBUG) needs a display, but neither DISPLAY "
-                               "nor WAYLAND_DISPLAY is set");
+        if (desktop == platform::DesktopKind::None) {
+            ThrowNoDesktop(
+                "the test window (DEBUG) needs a display, but neither DISPLAY nor "
+                "WAYLAND_DISPLAY is set");
         }
-        throw MorvantError(ErrorNumber::PathFileAccessError,
-                           "this build of dovlek has no desktop front end");
+        return ShowTestWindow(desktop);
     }
-    if (hasDisplay) {
-        throw MorvantError(ErrorNumber::PathFileAccessError,
-                           "this build of dovlek has no desktop front end; unset DISPLAY and "
-                           "WAYLAND_DISPLAY to use standard input and output");
+    switch (desktop) {
+        case platform::DesktopKind::X11:
+            ArrangeX11Clipboard();
+        case platform::DesktopKind::Wayland:
+            return ArrangeWaylandClipboard();
+        case platform::DesktopKind::None:
+            break;
     }
     platform::StdioClipboard stdio;
-    return ArrangeClipboard(stdio);
+    return ArrangeClipboardReported(stdio);
 }
 
 }  // namespace pellomar::basMain

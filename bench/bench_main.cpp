@@ -48,24 +48,25 @@ std::string readBytes(const fs::path& path) {
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
-// The bytes of an input spec: "gen:<bytes>" or "file:<path>".
-std::string inputBytes(const std::string& spec) {
-    if (spec.rfind("gen:", 0) == 0) return pellomar::bench::generateSql(std::stoul(spec.substr(4)));
-    return readBytes(spec.substr(5));
+// The bytes of an input source: "gen:<bytes>" or "file:<path>".
+std::string inputBytes(const std::string& source) {
+    if (source.rfind("gen:", 0) == 0)
+        return pellomar::bench::generateSql(std::stoul(source.substr(4)));
+    return readBytes(source.substr(5));
 }
 
 // The child: lays the input out once with the fast pass (or, with --reference, the direct pass)
 // and prints "<bytes> <wall seconds> <processor seconds>".
-int child(const std::string& spec, const fs::path& keywordsDir, bool reference) {
+int child(const std::string& source, const fs::path& keywordsDir, bool reference) {
     pellomar::platform::setProgramDirectoryForTesting(keywordsDir);
     std::size_t bytes = 0;
     std::u16string query;
     {
-        std::string raw = inputBytes(spec);
+        std::string raw = inputBytes(source);
         bytes = raw.size();
         auto text = pellomar::platform::decodeUtf8(raw);
         if (!text) {
-            std::fprintf(stderr, "%s is not UTF-8\n", spec.c_str());
+            std::fprintf(stderr, "%s is not UTF-8\n", source.c_str());
             return 1;
         }
         raw = std::string();
@@ -113,7 +114,7 @@ int child(const std::string& spec, const fs::path& keywordsDir, bool reference) 
     const double wall = std::chrono::duration<double>(Clock::now() - start).count();
     const double cpu = cpuSeconds() - cpuStart;
     if (pellomar::platform::errorBoxCount() != boxesBefore) {
-        std::fprintf(stderr, "%s: the layout failed\n", spec.c_str());
+        std::fprintf(stderr, "%s: the layout failed\n", source.c_str());
         return 1;
     }
     std::printf("%zu %.6f %.6f\n", bytes, wall, cpu);
@@ -128,7 +129,7 @@ struct Measured {
 };
 
 // Runs this program as a child for one input and collects its answer and its peak memory.
-std::optional<Measured> measureOnce(const std::string& spec, const fs::path& keywordsDir,
+std::optional<Measured> measureOnce(const std::string& source, const fs::path& keywordsDir,
                                     bool reference) {
     int pipeFds[2];
     if (pipe(pipeFds) != 0) return std::nullopt;
@@ -138,7 +139,7 @@ std::optional<Measured> measureOnce(const std::string& spec, const fs::path& key
     posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
     std::string self = fs::read_symlink("/proc/self/exe").string();
     std::string dir = keywordsDir.string();
-    std::vector<std::string> args = {self, "--child", spec, "--keywords-dir", dir};
+    std::vector<std::string> args = {self, "--child", source, "--keywords-dir", dir};
     if (reference) args.push_back("--reference");
     std::vector<char*> argv;
     argv.reserve(args.size() + 1);
@@ -168,11 +169,11 @@ std::optional<Measured> measureOnce(const std::string& spec, const fs::path& key
 }
 
 // The best of several children's times, and the highest of their peaks.
-std::optional<Measured> measure(const std::string& spec, const fs::path& keywordsDir,
+std::optional<Measured> measure(const std::string& source, const fs::path& keywordsDir,
                                 bool reference, int repeats) {
     std::optional<Measured> best;
     for (int i = 0; i < repeats; ++i) {
-        const auto m = measureOnce(spec, keywordsDir, reference);
+        const auto m = measureOnce(source, keywordsDir, reference);
         if (!m) return std::nullopt;
         if (!best) {
             best = m;
@@ -247,7 +248,7 @@ int main(int argc, char** argv) {
 
     struct Row {
         std::string name;
-        std::string spec;
+        std::string source;
         bool withReference;
     };
     std::vector<Row> inputs;
@@ -272,7 +273,7 @@ int main(int argc, char** argv) {
     std::optional<double> ratio300;
     std::optional<double> peakRatio10mb;
     for (const Row& in : inputs) {
-        const auto fast = measure(in.spec, keywordsDir, false, 5);
+        const auto fast = measure(in.source, keywordsDir, false, 5);
         if (!fast) {
             std::printf("%-34s failed\n", in.name.c_str());
             allMet = false;
@@ -285,18 +286,19 @@ int main(int argc, char** argv) {
                     peakMb, fast->peakKb * 1024.0 / fast->bytes);
         if (in.withReference) {
             std::fflush(stdout);
-            const auto ref = measure(in.spec, keywordsDir, true, in.spec == "gen:300000" ? 1 : 3);
+            const auto ref =
+                measure(in.source, keywordsDir, true, in.source == "gen:300000" ? 1 : 3);
             if (ref) {
                 std::printf(" %9.3f s %7.0fx", ref->seconds, ref->seconds / fast->seconds);
-                if (in.spec == "gen:300000") ratio300 = ref->seconds / fast->seconds;
+                if (in.source == "gen:300000") ratio300 = ref->seconds / fast->seconds;
             } else {
                 std::printf(" %11s", "failed");
             }
         }
         std::printf("\n");
         std::fflush(stdout);
-        if (in.spec == "gen:1000000") t1mb = fast->seconds;
-        if (in.spec == "gen:10000000") {
+        if (in.source == "gen:1000000") t1mb = fast->seconds;
+        if (in.source == "gen:10000000") {
             t10mb = fast->seconds;
             peakRatio10mb = fast->peakKb * 1024.0 / fast->bytes;
         }

@@ -1,0 +1,104 @@
+#!/usr/bin/env bash
+# Times the hotkey round trip under Xvfb with hyperfine: a 10 KB statement is put on the
+# clipboard, dovlek runs until it returns, and the result is on the clipboard. In the same run:
+# the same job done by `xclip -o | sqlformat -r - | xclip -i`, and `xclip -o` alone as the floor.
+# Targets: dovlek's median at most 25 ms, and at least 3 times faster than the sqlformat pipeline.
+# Exits non-zero when a target is missed.
+# Usage: bench/hotkey.sh   (BUILD_DIR=... for another build directory; default build-hotkey;
+#                           RUNS=... timed runs per command, default 60)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${BUILD_DIR:-build-hotkey}
+runs=${RUNS:-60}
+
+scripts/setup.sh build bench >&2
+if [[ ! -f $build/CMakeCache.txt ]]; then
+  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DPELLOMAR_TESTS=OFF >/dev/null
+fi
+cmake --build "$build" --target dovlek >&2
+dovlek=$(pwd)/$build/app/dovlek
+
+tmp=$(mktemp -d)
+xvfb_pid=
+cleanup() {
+  # Ending the server also ends the processes that still serve its clipboard.
+  [[ -n $xvfb_pid ]] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+  rm -rf "$tmp"
+}
+trap cleanup EXIT
+
+# -noreset: a desktop's server does not reset when its last client leaves, and a reset between
+# runs (keymaps and fonts reloaded) would be timed as part of the next one.
+Xvfb -displayfd 9 -nolisten tcp -noreset -screen 0 1280x1024x24 -dpi 96 \
+  9>"$tmp/display" >"$tmp/xvfb.log" 2>&1 &
+xvfb_pid=$!
+for ((i = 0; i < 200; i++)); do
+  [[ -s $tmp/display ]] && break
+  sleep 0.05
+done
+[[ -s $tmp/display ]] || { cat "$tmp/xvfb.log" >&2; echo "Xvfb did not start" >&2; exit 1; }
+export DISPLAY=:$(cat "$tmp/display")
+export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$tmp}
+
+# A 10 KB statement: one SELECT with many columns, joins and conditions.
+/usr/bin/python3 - "$tmp/statement.sql" <<'PY'
+import random, sys
+random.seed(10)
+parts, size, i = ["SELECT o.id"], 0, 0
+while len(", ".join(parts)) < 6000:
+    i += 1
+    parts.append(f"o.col_{i} AS c{i}" if i % 3 else f"SUM(l.amount_{i}) AS total_{i}")
+text = ", ".join(parts) + " FROM orders o"
+j = 0
+while len(text) < 8500:
+    j += 1
+    text += f" JOIN lines_{j} l{j} ON l{j}.order_id = o.id AND l{j}.kind = 'k{j}'"
+text += " WHERE o.created >= '2024-01-01'"
+k = 0
+while len(text) < 10 * 1024 - 40:
+    k += 1
+    text += f" AND (o.flag_{k} = {k} OR o.name LIKE 'n{k}%')"
+text += " GROUP BY o.id ORDER BY o.id"
+open(sys.argv[1], "w").write(text)
+PY
+put_statement="xclip -selection clipboard -i $tmp/statement.sql"
+
+# The result must be right before it is timed: dovlek's clipboard result is its stdio layout.
+$put_statement
+"$dovlek"
+xclip -selection clipboard -o >"$tmp/by-clipboard"
+env -u DISPLAY -u WAYLAND_DISPLAY "$dovlek" <"$tmp/statement.sql" >"$tmp/by-stdio"
+cmp -s "$tmp/by-clipboard" "$tmp/by-stdio" || { echo "dovlek's clipboard result is wrong" >&2; exit 1; }
+cmp -s "$tmp/by-clipboard" "$tmp/statement.sql" && { echo "dovlek changed nothing" >&2; exit 1; }
+$put_statement
+xclip -selection clipboard -o | sqlformat -r - | xclip -selection clipboard -i
+[[ $(xclip -selection clipboard -o | wc -l) -gt 10 ]] || { echo "sqlformat laid out nothing" >&2; exit 1; }
+
+echo "statement: $(wc -c <"$tmp/statement.sql") bytes; $(nproc) cores; $runs runs each" >&2
+hyperfine --warmup 5 --runs "$runs" --prepare "$put_statement" \
+  --export-json "$tmp/times.json" \
+  -n dovlek "$dovlek" \
+  -n 'xclip | sqlformat | xclip' \
+  'xclip -selection clipboard -o | sqlformat -r - | xclip -selection clipboard -i' \
+  -n 'xclip -o (floor)' 'xclip -selection clipboard -o >/dev/null'
+
+# The result of the last timed dovlek run is still pastable.
+$put_statement
+"$dovlek"
+xclip -selection clipboard -o | cmp -s - "$tmp/by-stdio" || { echo "no result after the run" >&2; exit 1; }
+
+/usr/bin/python3 - "$tmp/times.json" <<'PY'
+import json, statistics, sys
+results = json.load(open(sys.argv[1]))["results"]
+ms = {r["command"]: statistics.median(r["times"]) * 1000 for r in results}
+print()
+for r in results:
+    t = [x * 1000 for x in r["times"]]
+    print(f"{r['command']:<28} median {statistics.median(t):7.1f} ms   mean {statistics.mean(t):7.1f} ± {statistics.stdev(t):5.1f} ms   "
+          f"min {min(t):6.1f}   max {max(t):6.1f}")
+dovlek, pipeline = ms["dovlek"], ms["xclip | sqlformat | xclip"]
+ok = dovlek <= 25 and pipeline / dovlek >= 3
+print(f"\ndovlek median {dovlek:.1f} ms (target <= 25), {pipeline / dovlek:.1f} x faster than sqlformat (target >= 3): "
+      + ("targets met" if ok else "TARGET MISSED"))
+sys.exit(0 if ok else 1)
+PY

@@ -1,0 +1,211 @@
+#include "QtHost.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QTimer>
+
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "Host.h"
+#include "TextCodec.h"
+
+namespace pellomar::platform {
+
+namespace {
+
+// Qt keeps references to argc and argv for the application's whole life. dovlek's own
+// arguments are not passed on: Qt would take «-style x» or «-platform y» for itself.
+int qtArgc = 1;
+char qtProgramName[] = "dovlek";
+char* qtArgv[] = {qtProgramName, nullptr};
+
+// Deleted only by stopApplication and requireWidgets, never at exit: a process that showed a box
+// in Wayland clipboard mode, or that served the X11 clipboard, ends without Qt's teardown.
+QGuiApplication* application = nullptr;
+DesktopKind applicationDesktop = DesktopKind::X11;
+
+// Start-up trims for clipboard mode, which shows nothing. Without the desktop's name Qt loads no
+// desktop theme plugin: under GNOME the gtk3 theme alone loads GTK and doubles the start-up
+// time. No XInput2 device list, no RandR screen query, no input method (ibus talks over D-Bus;
+// the compose tables take milliseconds to parse). All are put back before a box needs the full
+// desktop.
+struct Trim {
+    const char* name;
+    const char* value;  // nullptr: removed from the environment
+};
+constexpr Trim kClipboardTrims[] = {
+    {"XDG_CURRENT_DESKTOP", nullptr},  {"DESKTOP_SESSION", nullptr},
+    {"KDE_FULL_SESSION", nullptr},     {"GNOME_DESKTOP_SESSION_ID", nullptr},
+    {"QT_QPA_PLATFORMTHEME", nullptr}, {"QT_XCB_NO_XI2", "1"},
+    {"QT_XCB_NO_XRANDR", "1"},         {"QT_IM_MODULE", "none"},
+};
+struct SavedVariable {
+    const char* name;
+    bool wasSet;
+    QByteArray value;
+};
+std::vector<SavedVariable> savedVariables;
+
+void applyTrims() {
+    for (const Trim& trim : kClipboardTrims) {
+        savedVariables.push_back(
+            {trim.name, qEnvironmentVariableIsSet(trim.name), qgetenv(trim.name)});
+        if (trim.value != nullptr) {
+            qputenv(trim.name, trim.value);
+        } else {
+            qunsetenv(trim.name);
+        }
+    }
+    QGuiApplication::setDesktopSettingsAware(false);
+}
+
+void undoTrims() {
+    for (const SavedVariable& saved : savedVariables) {
+        if (saved.wasSet) {
+            qputenv(saved.name, saved.value);
+        } else {
+            qunsetenv(saved.name);
+        }
+    }
+    savedVariables.clear();
+    QGuiApplication::setDesktopSettingsAware(true);
+}
+
+// In the detached clipboard process standard error is /dev/null. Qt's own warnings are kept,
+// and when Qt gives up (no display to connect to, say) they go to the parent with the reason.
+std::vector<std::string>& keptQtWarnings() {
+    static std::vector<std::string> kept;
+    return kept;
+}
+
+void forwardFatalQtMessages(QtMsgType type, const QMessageLogContext& context,
+                            const QString& message) {
+    std::string text = message.toStdString();
+    if (context.category != nullptr && std::string_view(context.category) != "default") {
+        text = std::string(context.category) + ": " + text;
+    }
+    if (type != QtFatalMsg && type != QtCriticalMsg) {
+        auto& kept = keptQtWarnings();
+        if (kept.size() == 8) kept.erase(kept.begin());
+        kept.push_back(std::move(text));
+        return;
+    }
+    for (const std::string& warning : keptQtWarnings()) printDiagnostic(warning);
+    keptQtWarnings().clear();
+    printDiagnostic(text);
+}
+
+void createApplication(DesktopKind kind, QtUse use) {
+    applicationDesktop = kind;
+    // The desktop chosen by detectDesktop, not whatever the environment would pick: with both
+    // DISPLAY and WAYLAND_DISPLAY set, Qt itself would go to Wayland.
+    qputenv("QT_QPA_PLATFORM", qtPlatformName(kind));
+    if (use == QtUse::Clipboard) {
+        qInstallMessageHandler(forwardFatalQtMessages);
+        applyTrims();
+        application = new QGuiApplication(qtArgc, qtArgv);
+    } else {
+        undoTrims();
+        application = new QApplication(qtArgc, qtArgv);
+    }
+}
+
+}  // namespace
+
+void startApplication(DesktopKind kind, QtUse use) {
+    if (application) return;
+    createApplication(kind, use);
+}
+
+void requireWidgets() {
+    if (qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr) return;
+    // Only one application object can exist; the clipboard's is not needed after a box.
+    stopApplication();
+    createApplication(applicationDesktop, QtUse::Windows);
+}
+
+int execApplication() {
+    return QCoreApplication::exec();
+}
+
+void stopApplication() {
+    delete application;
+    application = nullptr;
+}
+
+void showMessageBox(const ErrorRecord& record) {
+    const std::string message = formatError(record);
+    printDiagnostic(message);
+    if (QCoreApplication::instance() == nullptr) {
+        // Wayland clipboard mode runs without Qt until a box is needed.
+        createApplication(detectDesktop(), QtUse::Windows);
+    }
+    requireWidgets();
+    QMessageBox box(QMessageBox::Critical, QString::fromUtf8(kAppTitle),
+                    QString::fromStdString(message), QMessageBox::Ok);
+    box.setDefaultButton(QMessageBox::Ok);  // Return
+    box.setEscapeButton(QMessageBox::Ok);   // Escape
+    box.setWindowModality(Qt::ApplicationModal);
+    // A hotkey start has no window of its own for the box to sit on: keep it above the others
+    // and give it the focus (the xcb platform sets the focus itself where no window manager
+    // does it on request).
+    box.setWindowFlag(Qt::WindowStaysOnTopHint);
+    box.show();
+    box.raise();
+    box.activateWindow();
+    box.exec();
+}
+
+void installMessageBox() {
+    setErrorBox(showMessageBox);
+}
+
+std::optional<std::u16string> QtClipboard::text() {
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard);
+    if (data == nullptr || !data->hasText()) return std::nullopt;
+    return lfToCrLf(data->text().toStdU16String());
+}
+
+void QtClipboard::clear() {
+    // On X11 clearing means making no client the owner, and the write that follows makes this
+    // one the owner; taking ownership already replaces the old content. Doing the two as one
+    // step keeps the clipboard from being empty in between, and lets the previous owner see
+    // the new content: a clipboard manager like xclipboard learns of it from losing
+    // ownership, and if the clear took ownership away first, it would miss the result.
+}
+
+void QtClipboard::setText(const std::u16string& text) {
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    clipboard->setText(QString::fromStdU16String(crLfToLf(text)), QClipboard::Clipboard);
+    if (!clipboard->ownsClipboard()) {
+        throw MorvantError(ErrorNumber::PathFileAccessError,
+                           "the clipboard could not be taken; the result was not written");
+    }
+}
+
+bool QtClipboard::owned() const {
+    return QGuiApplication::clipboard()->ownsClipboard();
+}
+
+void serveClipboardUntilTaken() {
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    auto stopWhenTaken = [clipboard] {
+        if (!clipboard->ownsClipboard()) QCoreApplication::quit();
+    };
+    if (!clipboard->ownsClipboard()) return;
+    QObject::connect(clipboard, &QClipboard::changed, clipboard,
+                     [stopWhenTaken](QClipboard::Mode mode) {
+                         if (mode == QClipboard::Clipboard) stopWhenTaken();
+                     });
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, clipboard, stopWhenTaken);
+    poll.start(500);
+    QCoreApplication::exec();
+}
+
+}  // namespace pellomar::platform
