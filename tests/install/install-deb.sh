@@ -71,6 +71,8 @@ layout=(
     "usr/share/icons/hicolor/scalable/apps/pellomar.svg|file"
     "usr/share/man/man1/dovlek.1.gz|file"
 )
+# The desktop front end is a module that dovlek loads from beside its real path.
+[[ $GUI == ON ]] && layout+=("usr/lib/pellomar/libpellomar-desktop.so|file")
 for row in "${layout[@]}"; do
     IFS='|' read -r path what <<<"$row"
     f=$R/$path

@@ -26,6 +26,8 @@ layout=(
     "share/icons/hicolor/scalable/apps/pellomar.svg|file"
     "share/man/man1/dovlek.1|file"
 )
+# The desktop front end is a module that dovlek loads from beside its real path.
+[[ $GUI == ON ]] && layout+=("lib/pellomar/libpellomar-desktop.so|file")
 for row in "${layout[@]}"; do
     IFS='|' read -r path what <<<"$row"
     f=$prefix/$path
