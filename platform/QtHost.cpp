@@ -7,6 +7,11 @@
 #include <QMimeData>
 #include <QTimer>
 
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+#include <memory>
+
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -179,6 +184,35 @@ void QtClipboard::clear() {
     // ownership, and if the clear took ownership away first, it would miss the result.
 }
 
+namespace {
+
+// Whether one of this client's windows really owns the CLIPBOARD selection. Qt only remembers
+// that it asked: when another client took the selection with a later timestamp between our
+// read and our write (two presses of the hotkey at once, say), the server ignores our request,
+// Qt still believes it owns the clipboard, and the serving process would wait forever for a
+// change that never reaches it. The server's answer settles it.
+bool serverSaysWeOwn() {
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (!clipboard->ownsClipboard()) return false;
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (x11 == nullptr || x11->connection() == nullptr) return true;
+    xcb_connection_t* c = x11->connection();
+    static const xcb_atom_t atom = [c] {
+        std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> reply(
+            xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, 9, "CLIPBOARD"), nullptr), &std::free);
+        return reply ? reply->atom : xcb_atom_t{XCB_NONE};
+    }();
+    std::unique_ptr<xcb_get_selection_owner_reply_t, decltype(&std::free)> owner(
+        xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, atom), nullptr), &std::free);
+    if (!owner) return true;  // no answer: keep Qt's view rather than guess
+    // Every window this client creates carries the client's resource id base.
+    const xcb_setup_t* setup = xcb_get_setup(c);
+    return owner->owner != XCB_NONE &&
+           (owner->owner & ~setup->resource_id_mask) == setup->resource_id_base;
+}
+
+}  // namespace
+
 void QtClipboard::setText(const std::u16string& text) {
     QClipboard* clipboard = QGuiApplication::clipboard();
     clipboard->setText(QString::fromStdU16String(crLfToLf(text)), QClipboard::Clipboard);
@@ -189,15 +223,15 @@ void QtClipboard::setText(const std::u16string& text) {
 }
 
 bool QtClipboard::owned() const {
-    return QGuiApplication::clipboard()->ownsClipboard();
+    return serverSaysWeOwn();
 }
 
 void serveClipboardUntilTaken() {
     QClipboard* clipboard = QGuiApplication::clipboard();
-    auto stopWhenTaken = [clipboard] {
-        if (!clipboard->ownsClipboard()) QCoreApplication::quit();
+    auto stopWhenTaken = [] {
+        if (!serverSaysWeOwn()) QCoreApplication::quit();
     };
-    if (!clipboard->ownsClipboard()) return;
+    if (!serverSaysWeOwn()) return;
     QObject::connect(clipboard, &QClipboard::changed, clipboard,
                      [stopWhenTaken](QClipboard::Mode mode) {
                          if (mode == QClipboard::Clipboard) stopWhenTaken();

@@ -286,6 +286,68 @@ test_window)
     expect_status 0
     ;;
 
+run_while_serving)
+    # The previous result is still being served when the hotkey is pressed again: the new run
+    # reads it from the old server, takes the clipboard over, and the old server ends.
+    worked_example_rows
+    clip_set_text 'select a from t'
+    run_dovlek
+    expect_status 0
+    first=$(serving_pids)
+    [[ -n $first ]] || fail "no process serves the first result"
+    run_dovlek
+    expect_status 0
+    wait_until 10 eval '! kill -0 '"$first"' 2>/dev/null' || fail "the first server did not end"
+    [[ -n $(serving_pids) ]] || fail "no process serves the second result"
+    expect_clipboard $'select\n    a\nfrom\n    t'
+    ;;
+
+two_at_once)
+    # Two presses at the same moment: both read the same text and lay it out alike; whichever
+    # writes last keeps the clipboard, and nothing is lost or mixed.
+    worked_example_rows
+    clip_set_text 'select a, b from t where x = 1'
+    "$dovlek" >"$tmp/out1" 2>"$tmp/err1" &
+    p1=$!
+    "$dovlek" >"$tmp/out2" 2>"$tmp/err2" &
+    p2=$!
+    wait "$p1" || fail "first run failed: $(cat "$tmp/err1")"
+    wait "$p2" || fail "second run failed: $(cat "$tmp/err2")"
+    expect_clipboard $'select\n    a,\n    b\nfrom\n    t\nwhere\n    x = 1'
+    at_most_one_server() { (($(serving_pids | wc -l) <= 1)); }
+    wait_until 10 at_most_one_server || fail "both runs still serve: $(serving_pids | tr "\n" " ")"
+    ;;
+
+hostile_clipboard_texts)
+    # What a clipboard may hold beyond plain SQL comes back laid out, nothing lost.
+    worked_example_rows
+    check_text() {  # check_text INPUT EXPECTED
+        printf '%s' "$1" >"$tmp/clip-in"
+        clip_set "$tmp/clip-in" UTF8_STRING
+        run_dovlek
+        expect_status 0
+        clip_get >"$tmp/clip-out"
+        printf '%s' "$2" >"$tmp/clip-want"
+        cmp -s "$tmp/clip-out" "$tmp/clip-want" ||
+            fail "$(printf '%q' "$1") came back as $(od -c "$tmp/clip-out" | head -5)"
+    }
+    step "astral characters and a literal"
+    check_text $'select \U1F600, \'\U1F600, x\' from t' \
+        $'select\n    \U1F600,\n    \'\U1F600, x\'\nfrom\n    t'
+    step "only spaces"
+    check_text '     ' '     '
+    step "a TAB-separated line"
+    check_text $'select a,\tb from t' $'select\n    a,\n    b\nfrom\n    t'
+    step "100,000 commas"
+    /usr/bin/python3 -c 'import sys; sys.stdout.write("x" + ",y" * 100000)' >"$tmp/commas-in"
+    /usr/bin/python3 -c 'import sys; sys.stdout.write("x" + ",\n    y" * 100000)' >"$tmp/commas-want"
+    clip_set "$tmp/commas-in" UTF8_STRING
+    run_dovlek
+    expect_status 0
+    clip_get >"$tmp/commas-out"
+    cmp -s "$tmp/commas-out" "$tmp/commas-want" || fail "100,000 commas did not come back laid out"
+    ;;
+
 clipboard_manager)
     # xclipboard (x11-apps) takes every new clipboard content over, as a clipboard manager
     # does; the serving child may then end, and the result stays pastable.
