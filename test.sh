@@ -9,7 +9,7 @@ werror=OFF
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPELLOMAR_WERROR=$werror
 cmake --build build
-ctest --test-dir build --output-on-failure -j2
+ctest --test-dir build --output-on-failure -j2 | tee build/ctest-summary.log
 
 # --- Sanitizers: the whole suite again, built with AddressSanitizer + UndefinedBehaviorSanitizer
 # in its own build directory. allocator_may_return_null turns an allocation too large to make into
@@ -21,7 +21,15 @@ cmake --build build-asan
 ASAN_OPTIONS=allocator_may_return_null=1:detect_leaks=1:abort_on_error=1 \
   UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp:print_suppressions=0 \
-  ctest --test-dir build-asan --output-on-failure -j2
+  ctest --test-dir build-asan --output-on-failure -j2 | tee build-asan/ctest-summary.log
 
 # --- Fuzzing: every libFuzzer target for PELLOMAR_FUZZ_SECONDS (60 by default) with clang.
 fuzz/run.sh "${PELLOMAR_FUZZ_SECONDS:-60}"
+
+# --- The closing lines: both ctest runs' summaries (every stage above stops the script when it
+# fails, so reaching here means all passed).
+echo "== build:      $(grep -E 'tests passed' build/ctest-summary.log)"
+echo "== build-asan: $(grep -E 'tests passed' build-asan/ctest-summary.log)"
+passed=$(cat build/ctest-summary.log build-asan/ctest-summary.log | grep -cE 'Test +#[0-9]+: .* Passed')
+skipped=$(cat build/ctest-summary.log build-asan/ctest-summary.log | grep -cE 'Test +#[0-9]+: .*Skipped' || true)
+echo "$passed passed, 0 failed, $skipped skipped"
