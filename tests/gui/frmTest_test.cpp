@@ -181,6 +181,34 @@ TEST_F(frmTest_test, no_break_spaces_survive_a_press) {
               QString::fromUtf16(u"select\u2029    a\u00A0b\u2029from\u2029    t"));
 }
 
+TEST_F(frmTest_test, hostile_texts_in_the_box_come_back_laid_out) {
+    KeywordDir dir;
+    dir.writeRows(kClauses);
+    BoxCapture boxes;
+    struct Case {
+        const char* what;
+        std::u16string text, expected;
+    };
+    std::u16string commas = u"x", laidOut = u"x";
+    for (int i = 0; i < 100000; ++i) {
+        commas += u",y";
+        laidOut += u",\n    y";
+    }
+    const Case cases[] = {
+        {"astral characters", u"select \U0001F600, '\U0001F600, x' from t",
+         u"select\n    \U0001F600,\n    '\U0001F600, x'\nfrom\n    t"},
+        {"only spaces", u"     ", u"     "},
+        {"100,000 commas on one line", commas, laidOut},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        txtQry->setPlainText(QString::fromStdU16String(c.text));
+        press();
+        EXPECT_TRUE(boxText() == QString::fromStdU16String(c.expected));
+    }
+    EXPECT_TRUE(boxes.messages().empty());
+}
+
 // The error box itself: what it shows, and which keys close it.
 class message_box_test : public frmTest_test {};
 
