@@ -93,3 +93,19 @@ check_x11_clipboard() {
     kill "$xvfb" 2>/dev/null
     wait "$xvfb" 2>/dev/null
 }
+
+# check_layout ROOT "PATH|WHAT"...: each installed path under ROOT is what the row says.
+check_layout() {
+    local root=$1 row path what f
+    shift
+    for row in "$@"; do
+        IFS='|' read -r path what <<<"$row"
+        f=$root/$path
+        case $what in
+            executable) [[ -f $f && -x $f && ! -L $f ]] ;;
+            "the default keyword file") cmp -s "$f" "$SOURCE_DIR/KEYWORD_ARRANGE.CSV" ;;
+            symlink*) [[ -L $f && $(readlink "$f") == "${what#symlink }" ]] ;;
+            file) [[ -f $f && -s $f ]] ;;
+        esac && pass "$path is $what" || fail "$path is not $what"
+    done
+}

@@ -73,16 +73,7 @@ layout=(
 )
 # The desktop front end is a module that dovlek loads from beside its real path.
 [[ $GUI == ON ]] && layout+=("usr/lib/pellomar/libpellomar-desktop.so|file")
-for row in "${layout[@]}"; do
-    IFS='|' read -r path what <<<"$row"
-    f=$R/$path
-    case $what in
-        executable) [[ -f $f && -x $f && ! -L $f ]] ;;
-        "the default keyword file") cmp -s "$f" "$SOURCE_DIR/KEYWORD_ARRANGE.CSV" ;;
-        symlink*) [[ -L $f && $(readlink "$f") == "${what#symlink }" ]] ;;
-        file) [[ -f $f && -s $f ]] ;;
-    esac && pass "$path is $what" || fail "$path is not $what"
-done
+check_layout "$R" "${layout[@]}"
 grep -qxF "Exec=/usr/bin/dovlek" "$R/usr/share/applications/pellomar.desktop" &&
     pass "desktop entry runs /usr/bin/dovlek" || fail "desktop entry Exec is not /usr/bin/dovlek"
 

@@ -28,16 +28,7 @@ layout=(
 )
 # The desktop front end is a module that dovlek loads from beside its real path.
 [[ $GUI == ON ]] && layout+=("lib/pellomar/libpellomar-desktop.so|file")
-for row in "${layout[@]}"; do
-    IFS='|' read -r path what <<<"$row"
-    f=$prefix/$path
-    case $what in
-        executable) [[ -f $f && -x $f && ! -L $f ]] ;;
-        "the default keyword file") cmp -s "$f" "$SOURCE_DIR/KEYWORD_ARRANGE.CSV" ;;
-        symlink*) [[ -L $f && $(readlink "$f") == "${what#symlink }" ]] ;;
-        file) [[ -f $f && -s $f ]] ;;
-    esac && pass "$path is $what" || fail "$path is not $what"
-done
+check_layout "$prefix" "${layout[@]}"
 
 # The keyword file is the user's: writable by whoever installed it, without root.
 kw=$prefix/lib/pellomar/KEYWORD_ARRANGE.CSV
