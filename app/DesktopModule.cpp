@@ -2,19 +2,15 @@
 #include "DesktopModule.h"
 
 #include "QtHost.h"
+#include "QtWindows.h"
 #include "frmTest.h"
 
 namespace pellomar::platform {
 namespace {
 
-Clipboard& x11Clipboard() {
-    static QtClipboard clipboard;
-    return clipboard;
-}
-
 // Main's test-window branch: frmTest is shown and the program lives until it closes.
 int runTestWindow(DesktopKind kind) {
-    startApplication(kind, QtUse::Windows);
+    startWindowsApplication(kind);
     installMessageBox();
     int status = 0;
     {
@@ -26,10 +22,7 @@ int runTestWindow(DesktopKind kind) {
     return status;
 }
 
-constexpr DesktopModule kModule{
-    setDiagnosticSink,        startApplication, x11Clipboard,
-    serveClipboardUntilTaken, showMessageBox,   runTestWindow,
-};
+constexpr DesktopModule kModule{setDiagnosticSink, showMessageBox, runTestWindow};
 
 }  // namespace
 }  // namespace pellomar::platform

@@ -31,18 +31,31 @@ int ArrangeClipboardReported(platform::Clipboard& clipboard) {
 
 #if PELLOMAR_DESKTOP
 
+// The error box of a desktop request, from the desktop module. Without the module there is no
+// box; standard error still says what failed.
+void ShowDesktopBox(const ErrorRecord& record) {
+    try {
+        platform::desktopModule().showMessageBox(record);
+    } catch (...) {
+        platform::printDiagnostic(formatError(record));
+    }
+}
+
 // X11: the clipboard's content lives in the process that set it, so the request runs in a
 // detached child that serves the result after dovlek has returned, until another program takes
 // the clipboard. dovlek returns as soon as the result can be pasted.
 [[noreturn]] void ArrangeX11Clipboard() {
     const int status = platform::runDetached([](platform::DetachedReport& report) {
-        const platform::DesktopModule& desktop = platform::desktopModule();
-        desktop.setDiagnosticSink(platform::printDiagnostic);
-        desktop.startApplication(platform::DesktopKind::X11, platform::QtUse::Clipboard);
-        platform::setErrorBox(desktop.showMessageBox);
-        const int status = ArrangeClipboardReported(desktop.x11Clipboard());
+        const platform::ClipboardModule& clipboard = platform::clipboardModule();
+        clipboard.startApplication(platform::DesktopKind::X11);
+        // A box needs the widgets' full application; the clipboard's ends first.
+        platform::setErrorBox([](const ErrorRecord& record) {
+            platform::clipboardModule().stopApplication();
+            ShowDesktopBox(record);
+        });
+        const int status = ArrangeClipboardReported(clipboard.x11Clipboard());
         report.finish(status);
-        if (status == kExitDone) desktop.serveClipboardUntilTaken();
+        if (status == kExitDone) clipboard.serveClipboardUntilTaken();
         return status;
     });
     // The hotkey waits for this process to end, and it has nothing left to tidy.
@@ -59,14 +72,7 @@ int ArrangeWaylandClipboard() {
              "set, and wl-paste and wl-copy (Debian package wl-clipboard) are not installed"}));
         return kExitUncaught;
     }
-    platform::setErrorBox([](const ErrorRecord& record) {
-        try {
-            platform::desktopModule().showMessageBox(record);
-        } catch (...) {
-            // Without the module there is no box; standard error still says what failed.
-            platform::printDiagnostic(formatError(record));
-        }
-    });
+    platform::setErrorBox(ShowDesktopBox);
     platform::WlClipboard clipboard;
     return ArrangeClipboardReported(clipboard);
 }

@@ -224,25 +224,41 @@ int runDetached(const std::function<int(DetachedReport&)>& request) {
     return waitForReport(fds[0], pid);
 }
 
-// ---- the desktop module ----
+// ---- the desktop modules ----
+
+namespace {
+
+// Opens a module beside the executable and returns what its entry point gives.
+template <typename Module>
+const Module& loadModule(const char* file, const char* entryName) {
+    const std::string path = (executableDirectory() / file).string();
+    // RTLD_LOCAL: the module's copies of the engine and of this layer stay its own.
+    void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    const char* error = handle == nullptr ? ::dlerror() : nullptr;
+    using Entry = const Module* (*)();
+    auto entry = handle ? reinterpret_cast<Entry>(::dlsym(handle, entryName)) : nullptr;
+    if (entry == nullptr) {
+        throw MorvantError(ErrorNumber::FileNotFound,
+                           "the desktop front end cannot be loaded: " +
+                               std::string(error ? error : path + " has no entry point"));
+    }
+    const Module& module = *entry();
+    module.setDiagnosticSink(printDiagnostic);
+    return module;
+}
+
+}  // namespace
+
+const ClipboardModule& clipboardModule() {
+    static const ClipboardModule& module =
+        loadModule<ClipboardModule>(kClipboardModuleFile, "pellomar_clipboard_module");
+    return module;
+}
 
 const DesktopModule& desktopModule() {
-    static const DesktopModule* module = [] {
-        const std::string path = (executableDirectory() / kDesktopModuleFile).string();
-        // RTLD_LOCAL: the module's copies of the engine and of this layer stay its own.
-        void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-        const char* error = handle == nullptr ? ::dlerror() : nullptr;
-        using Entry = const DesktopModule* (*)();
-        auto entry =
-            handle ? reinterpret_cast<Entry>(::dlsym(handle, "pellomar_desktop_module")) : nullptr;
-        if (entry == nullptr) {
-            throw MorvantError(ErrorNumber::FileNotFound,
-                               "the desktop front end cannot be loaded: " +
-                                   std::string(error ? error : path + " has no entry point"));
-        }
-        return entry();
-    }();
-    return *module;
+    static const DesktopModule& module =
+        loadModule<DesktopModule>(kDesktopModuleFile, "pellomar_desktop_module");
+    return module;
 }
 
 // ---- wl-clipboard ----
@@ -303,6 +319,7 @@ ProgramResult runProgram(const std::vector<std::string>& args, const std::string
     }
     posix_spawn_file_actions_adddup2(&actions, errFile, STDERR_FILENO);
     std::vector<char*> argv;
+    argv.reserve(args.size() + 1);
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
     pid_t pid = 0;

@@ -1,9 +1,10 @@
 #include "QtHost.h"
 
-#include <QApplication>
 #include <QClipboard>
+#include <QCoreApplication>
+#include <QFile>
 #include <QGuiApplication>
-#include <QMessageBox>
+#include <QLibraryInfo>
 #include <QMimeData>
 #include <QTimer>
 
@@ -11,12 +12,12 @@
 
 #include <cstdlib>
 #include <memory>
-
+#include <optional>
 #include <string_view>
 #include <utility>
 #include <vector>
 
-#include "Host.h"
+#include "ErrorRecord.h"
 #include "TextCodec.h"
 
 namespace pellomar::platform {
@@ -29,10 +30,10 @@ int qtArgc = 1;
 char qtProgramName[] = "dovlek";
 char* qtArgv[] = {qtProgramName, nullptr};
 
-// Deleted only by stopApplication and requireWidgets, never at exit: a process that showed a box
-// in Wayland clipboard mode, or that served the X11 clipboard, ends without Qt's teardown.
+// Deleted only by stopApplication, never at exit: a process that showed a box in Wayland
+// clipboard mode, or that served the X11 clipboard, ends without Qt's teardown.
 QGuiApplication* application = nullptr;
-DesktopKind applicationDesktop = DesktopKind::X11;
+DesktopKind currentDesktop = DesktopKind::X11;
 
 // Start-up trims for clipboard mode, which shows nothing. Without the desktop's name Qt loads no
 // desktop theme plugin: under GNOME the gtk3 theme alone loads GTK and doubles the start-up
@@ -56,15 +57,27 @@ struct SavedVariable {
 };
 std::vector<SavedVariable> savedVariables;
 
+void trimVariable(const char* name, const char* value) {
+    savedVariables.push_back({name, qEnvironmentVariableIsSet(name), qgetenv(name)});
+    if (value != nullptr) {
+        qputenv(name, value);
+    } else {
+        qunsetenv(name);
+    }
+}
+
 void applyTrims() {
-    for (const Trim& trim : kClipboardTrims) {
-        savedVariables.push_back(
-            {trim.name, qEnvironmentVariableIsSet(trim.name), qgetenv(trim.name)});
-        if (trim.value != nullptr) {
-            qputenv(trim.name, trim.value);
-        } else {
-            qunsetenv(trim.name);
-        }
+    for (const Trim& trim : kClipboardTrims) trimVariable(trim.name, trim.value);
+    // No plugin directories: reading a clipboard's text made Qt list every image format plugin
+    // (and load the JPEG one) in case the text was an image. The platform plugin is then found
+    // through its own directory. Someone who names that directory keeps the usual search as the
+    // fallback Qt makes when it is not there. Qt forgets the paths set here with the
+    // application; the next one gets the defaults.
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM_PLUGIN_PATH")) {
+        const QByteArray platforms =
+            QFile::encodeName(QLibraryInfo::path(QLibraryInfo::PluginsPath) + "/platforms");
+        trimVariable("QT_QPA_PLATFORM_PLUGIN_PATH", platforms.constData());
+        QCoreApplication::setLibraryPaths({});
     }
     QGuiApplication::setDesktopSettingsAware(false);
 }
@@ -105,69 +118,42 @@ void forwardFatalQtMessages(QtMsgType type, const QMessageLogContext& context,
     printDiagnostic(text);
 }
 
-void createApplication(DesktopKind kind, QtUse use) {
-    applicationDesktop = kind;
+void usePlatform(DesktopKind kind) {
+    currentDesktop = kind;
     // The desktop chosen by detectDesktop, not whatever the environment would pick: with both
     // DISPLAY and WAYLAND_DISPLAY set, Qt itself would go to Wayland.
     qputenv("QT_QPA_PLATFORM", qtPlatformName(kind));
-    if (use == QtUse::Clipboard) {
-        qInstallMessageHandler(forwardFatalQtMessages);
-        applyTrims();
-        application = new QGuiApplication(qtArgc, qtArgv);
-    } else {
-        undoTrims();
-        application = new QApplication(qtArgc, qtArgv);
-    }
 }
 
 }  // namespace
 
-void startApplication(DesktopKind kind, QtUse use) {
+void startClipboardApplication(DesktopKind kind) {
     if (application) return;
-    createApplication(kind, use);
+    usePlatform(kind);
+    qInstallMessageHandler(forwardFatalQtMessages);
+    applyTrims();
+    application = new QGuiApplication(qtArgc, qtArgv);
 }
 
-void requireWidgets() {
-    if (qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr) return;
-    // Only one application object can exist; the clipboard's is not needed after a box.
-    stopApplication();
-    createApplication(applicationDesktop, QtUse::Windows);
+QtArguments prepareApplication(DesktopKind kind) {
+    usePlatform(kind);
+    undoTrims();
+    return {qtArgc, qtArgv};
 }
 
-int execApplication() {
-    return QCoreApplication::exec();
+void adoptApplication(QGuiApplication* created, DesktopKind kind) {
+    application = created;
+    currentDesktop = kind;
+}
+
+DesktopKind applicationDesktop() {
+    return currentDesktop;
 }
 
 void stopApplication() {
     delete application;
     application = nullptr;
-}
-
-void showMessageBox(const ErrorRecord& record) {
-    const std::string message = formatError(record);
-    printDiagnostic(message);
-    if (QCoreApplication::instance() == nullptr) {
-        // Wayland clipboard mode runs without Qt until a box is needed.
-        createApplication(detectDesktop(), QtUse::Windows);
-    }
-    requireWidgets();
-    QMessageBox box(QMessageBox::Critical, QString::fromUtf8(kAppTitle),
-                    QString::fromStdString(message), QMessageBox::Ok);
-    box.setDefaultButton(QMessageBox::Ok);  // Return
-    box.setEscapeButton(QMessageBox::Ok);   // Escape
-    box.setWindowModality(Qt::ApplicationModal);
-    // A hotkey start has no window of its own for the box to sit on: keep it above the others
-    // and give it the focus (the xcb platform sets the focus itself where no window manager
-    // does it on request).
-    box.setWindowFlag(Qt::WindowStaysOnTopHint);
-    box.show();
-    box.raise();
-    box.activateWindow();
-    box.exec();
-}
-
-void installMessageBox() {
-    setErrorBox(showMessageBox);
+    undoTrims();
 }
 
 std::optional<std::u16string> QtClipboard::text() {

@@ -1,36 +1,38 @@
 #pragma once
 
-// The desktop services through Qt: the application object, the X11 clipboard, the error box.
-// Built into the desktop module (see DesktopModule.h) and into the widget tests; the header itself
-// names no Qt type.
+// The desktop services through Qt GUI: the application object and the X11 clipboard. Built into
+// both desktop modules (see DesktopModule.h) and into the widget tests; the header itself names
+// no Qt type but the application's.
 
 #include <optional>
 #include <string>
 
 #include "Clipboard.h"
 #include "Desktop.h"
-#include "DesktopModule.h"
-#include "ErrorRecord.h"
+
+class QGuiApplication;
 
 namespace pellomar::platform {
 
-// Creates the process's one Qt application on the given desktop (X11 through the xcb platform,
-// Wayland through Qt's wayland platform), whatever QT_QPA_PLATFORM says.
-void startApplication(DesktopKind kind, QtUse use);
-// Makes sure that a QApplication exists, so that widgets can be shown: creates one, or replaces
-// the clipboard mode's QGuiApplication (whose clipboard is not used again after a box).
-void requireWidgets();
-// Runs the event loop; returns the status passed to QCoreApplication::exit.
-int execApplication();
-// Destroys the application (before main returns, never in static destruction).
-void stopApplication();
+// Creates clipboard mode's application on the given desktop (X11 through the xcb platform,
+// Wayland through Qt's wayland platform, whatever QT_QPA_PLATFORM says): a bare QGuiApplication
+// that loads no plugin but the platform's, since it shows nothing.
+void startClipboardApplication(DesktopKind kind);
 
-// The error box as a modal QMessageBox: error icon, one OK button, caption
-// "Pellomar", message «number:description», raised above other windows with the focus, closed
-// by Return and Escape. The message also goes to standard error. installMessageBox makes it the
-// engine's error box.
-void showMessageBox(const ErrorRecord& record);
-void installMessageBox();
+// For an application that shows windows: points Qt at the desktop and undoes clipboard mode's
+// trims; then the caller creates its application with these arguments and hands it over.
+struct QtArguments {
+    int& argc;
+    char** argv;
+};
+QtArguments prepareApplication(DesktopKind kind);
+void adoptApplication(QGuiApplication* application, DesktopKind kind);
+
+// The desktop of the application that exists, or of the last one.
+DesktopKind applicationDesktop();
+// Destroys the application and undoes clipboard mode's trims (before main returns, never in
+// static destruction).
+void stopApplication();
 
 // The X11 clipboard through QClipboard. Text crosses with CR LF line ends; X11 programs get LF.
 class QtClipboard final : public Clipboard {

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "QtHost.h"
+#include "QtWindows.h"
 #include "Support.h"
 #include "frmTest.h"
 

@@ -3,6 +3,7 @@
 # started here on a free display), real clipboard clients (xclip, xclipboard) and real input
 # (xdotool). CI has no window manager, so windows get the focus with `xdotool windowfocus`.
 # Usage: x11_e2e.sh CASE PATH/TO/dovlek
+#        x11_e2e.sh --run PROGRAM    (runs a test program of its own under the server)
 set -euo pipefail
 
 case_name=$1
@@ -52,7 +53,7 @@ start_xvfb() {
 install_dovlek() {
     mkdir -p "$tmp/bin"
     cp "$built_dovlek" "$tmp/bin/dovlek"
-    cp "$(dirname "$built_dovlek")/libpellomar-desktop.so" "$tmp/bin/"
+    cp "$(dirname "$built_dovlek")"/libpellomar-{clipboard,desktop}.so "$tmp/bin/"
     dovlek=$tmp/bin/dovlek
 }
 write_rows() {  # write_rows ROW... (CSV lines after the header)
@@ -137,6 +138,10 @@ wait_dovlek() {
 }
 
 start_xvfb
+if [[ $case_name == --run ]]; then
+    "$2"
+    exit
+fi
 install_dovlek
 
 case $case_name in
@@ -372,15 +377,29 @@ no_display_for_the_child)
     ;;
 
 desktop_module_missing)
-    # dovlek links no Qt; without its desktop module beside it, it says so and touches nothing.
+    # dovlek links no Qt; without its clipboard module beside it, it says so and touches nothing.
     worked_example_rows
-    rm "$tmp/bin/libpellomar-desktop.so"
+    mv "$tmp/bin/libpellomar-clipboard.so" "$tmp/clipboard.so"
     clip_set_text 'select a from t'
     run_dovlek
     expect_status 2
-    [[ $err == "Pellomar: 53:File not found: the desktop front end cannot be loaded: "*"libpellomar-desktop.so"* ]] ||
+    [[ $err == "Pellomar: 53:File not found: the desktop front end cannot be loaded: "*"libpellomar-clipboard.so"* ]] ||
         fail "unexpected standard error: $err"
     expect_clipboard 'select a from t'
+    # The widgets are only needed for a box: a request that needs none still works.
+    mv "$tmp/clipboard.so" "$tmp/bin/libpellomar-clipboard.so"
+    rm "$tmp/bin/libpellomar-desktop.so"
+    run_dovlek
+    expect_status 0
+    expect_clipboard $'select\n    a\nfrom\n    t'
+    # A failure then has no box, but standard error still names it, and the text stays.
+    rm "$tmp/bin/KEYWORD_ARRANGE.CSV"
+    clip_set_text 'select b from t'
+    run_dovlek
+    expect_status 1
+    [[ $err == "Pellomar: 53:File not found: $tmp/bin/KEYWORD_ARRANGE.CSV" ]] ||
+        fail "unexpected standard error: $err"
+    expect_clipboard 'select b from t'
     ;;
 
 *)
