@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Times the hotkey round trip under Xvfb with hyperfine: a 10 KB statement is put on the
 # clipboard, dovlek runs until it returns, and the result is on the clipboard. In the same run:
-# the same job done by `xclip -o | sqlformat -r - | xclip -i`, and `xclip -o` alone as the floor.
+# the same job done by `xclip -o | sqlformat -r - | xclip -i`, `xclip -o` alone as the floor, and
+# a prototype of the design with Qt linked in and an upper-casing formatter (bench/QtAlone.cpp),
+# with dovlek's start-up trims and without: what Qt's start-up costs on this machine.
 # Targets: dovlek's median at most 25 ms, and at least 3 times faster than the sqlformat pipeline.
 # Exits non-zero when a target is missed.
 # Usage: bench/hotkey.sh   (BUILD_DIR=... for another build directory; default build-hotkey;
@@ -15,8 +17,10 @@ scripts/setup.sh build bench >&2
 if [[ ! -f $build/CMakeCache.txt ]]; then
   cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DPELLOMAR_TESTS=OFF >/dev/null
 fi
-cmake --build "$build" --target dovlek >&2
+cmake -S . -B "$build" -DPELLOMAR_BENCH=ON >/dev/null
+cmake --build "$build" --target dovlek pellomar_qt_alone >&2
 dovlek=$(pwd)/$build/app/dovlek
+qt_alone=$(pwd)/$build/bench/pellomar_qt_alone
 
 tmp=$(mktemp -d)
 xvfb_pid=
@@ -73,6 +77,12 @@ cmp -s "$tmp/by-clipboard" "$tmp/statement.sql" && { echo "dovlek changed nothin
 $put_statement
 xclip -selection clipboard -o | sqlformat -r - | xclip -selection clipboard -i
 [[ $(xclip -selection clipboard -o | wc -l) -gt 10 ]] || { echo "sqlformat laid out nothing" >&2; exit 1; }
+for variant in "" --plain; do
+  $put_statement
+  "$qt_alone" $variant
+  xclip -selection clipboard -o | cmp -s - <(tr a-z A-Z <"$tmp/statement.sql") ||
+    { echo "pellomar_qt_alone $variant left no upper-cased copy" >&2; exit 1; }
+done
 
 echo "statement: $(wc -c <"$tmp/statement.sql") bytes; $(nproc) cores; $runs runs each" >&2
 hyperfine --warmup 5 --runs "$runs" --prepare "$put_statement" \
@@ -80,7 +90,9 @@ hyperfine --warmup 5 --runs "$runs" --prepare "$put_statement" \
   -n dovlek "$dovlek" \
   -n 'xclip | sqlformat | xclip' \
   'xclip -selection clipboard -o | sqlformat -r - | xclip -selection clipboard -i' \
-  -n 'xclip -o (floor)' 'xclip -selection clipboard -o >/dev/null'
+  -n 'xclip -o (floor)' 'xclip -selection clipboard -o >/dev/null' \
+  -n 'prototype, trimmed' "$qt_alone" \
+  -n 'prototype, untrimmed' "$qt_alone --plain"
 
 # The result of the last timed dovlek run is still pastable.
 $put_statement
@@ -97,6 +109,8 @@ for r in results:
     print(f"{r['command']:<28} median {statistics.median(t):7.1f} ms   mean {statistics.mean(t):7.1f} ± {statistics.stdev(t):5.1f} ms   "
           f"min {min(t):6.1f}   max {max(t):6.1f}")
 dovlek, pipeline = ms["dovlek"], ms["xclip | sqlformat | xclip"]
+print(f"\ndovlek / prototype with Qt linked in: {dovlek / ms['prototype, trimmed']:.2f} (trimmed), "
+      f"{dovlek / ms['prototype, untrimmed']:.2f} (untrimmed)")
 ok = dovlek <= 25 and pipeline / dovlek >= 3
 print(f"\ndovlek median {dovlek:.1f} ms (target <= 25), {pipeline / dovlek:.1f} x faster than sqlformat (target >= 3): "
       + ("targets met" if ok else "TARGET MISSED"))
