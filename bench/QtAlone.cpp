@@ -9,20 +9,11 @@
 //   pellomar_qt_alone --plain    an untrimmed QGuiApplication, to show what the trims save
 #include <QGuiApplication>
 
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 
 #include "Desktop.h"
 #include "QtHost.h"
-
-namespace {
-
-int qtArgc = 1;
-char qtProgramName[] = "pellomar_qt_alone";
-char* qtArgv[] = {qtProgramName, nullptr};
-
-}  // namespace
 
 int main(int argc, char** argv) {
     using namespace pellomar::platform;
@@ -30,8 +21,8 @@ int main(int argc, char** argv) {
     return runDetached([plain](DetachedReport& report) {
         std::unique_ptr<QGuiApplication> plainApplication;
         if (plain) {
-            qputenv("QT_QPA_PLATFORM", "xcb");
-            plainApplication = std::make_unique<QGuiApplication>(qtArgc, qtArgv);
+            const QtArguments arguments = prepareApplication(DesktopKind::X11);
+            plainApplication = std::make_unique<QGuiApplication>(arguments.argc, arguments.argv);
         } else {
             startClipboardApplication(DesktopKind::X11);
         }

@@ -3,28 +3,13 @@
 #include <array>
 #include <string_view>
 
+#include "SplitMix64.h"
+
 namespace pellomar::bench {
 
 namespace {
 
-class Random {
-  public:
-    explicit Random(std::uint64_t seed) : state_(seed) {}
-    std::uint64_t next() {
-        std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-        return z ^ (z >> 31);
-    }
-    std::size_t below(std::size_t n) { return static_cast<std::size_t>(next() % n); }
-    template <std::size_t N>
-    std::string_view pick(const std::array<std::string_view, N>& from) {
-        return from[below(N)];
-    }
-
-  private:
-    std::uint64_t state_;
-};
+using Random = SplitMix64;
 
 constexpr std::array<std::string_view, 8> kTables = {
     "orders", "customers", "order_lines", "products", "invoices", "payments", "regions", "staff"};

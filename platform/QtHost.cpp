@@ -141,9 +141,8 @@ QtArguments prepareApplication(DesktopKind kind) {
     return {qtArgc, qtArgv};
 }
 
-void adoptApplication(QGuiApplication* created, DesktopKind kind) {
+void adoptApplication(QGuiApplication* created) {
     application = created;
-    currentDesktop = kind;
 }
 
 DesktopKind applicationDesktop() {

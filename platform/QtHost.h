@@ -26,7 +26,7 @@ struct QtArguments {
     char** argv;
 };
 QtArguments prepareApplication(DesktopKind kind);
-void adoptApplication(QGuiApplication* application, DesktopKind kind);
+void adoptApplication(QGuiApplication* application);
 
 // The desktop of the application that exists, or of the last one.
 DesktopKind applicationDesktop();

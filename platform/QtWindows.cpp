@@ -11,7 +11,7 @@ namespace pellomar::platform {
 void startWindowsApplication(DesktopKind kind) {
     if (QCoreApplication::instance() != nullptr) return;
     const QtArguments arguments = prepareApplication(kind);
-    adoptApplication(new QApplication(arguments.argc, arguments.argv), kind);
+    adoptApplication(new QApplication(arguments.argc, arguments.argv));
 }
 
 void requireWidgets() {

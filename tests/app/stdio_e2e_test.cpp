@@ -6,7 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <utility>
 
 #include "Support.h"
 
@@ -14,18 +14,12 @@ namespace pellomar {
 namespace {
 
 namespace fs = std::filesystem;
+using testing_support::readBytes;
 
 struct Outcome {
     int status = -1;
     std::string out, err;
 };
-
-std::string slurp(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 // A copy of dovlek in its own directory, beside the keyword file it is to read.
 class Installed {
@@ -40,12 +34,12 @@ class Installed {
     const testing_support::KeywordDir& dir() const { return dir_; }
 
     // Runs argv (argv[0] defaults to this copy) with no display, input on standard input.
-    Outcome run(const std::string& input, std::vector<std::string> args = {},
-                std::vector<std::string> prefix = {}, fs::path program = {}) const {
+    Outcome run(const std::string& input, const std::vector<std::string>& args = {},
+                std::vector<std::string> prefix = {}, const fs::path& program = {}) const {
         const fs::path in = dir_.path() / "in.txt", out = dir_.path() / "out.txt",
                        err = dir_.path() / "err.txt";
         std::ofstream(in, std::ios::binary) << input;
-        std::vector<std::string> argv = prefix;
+        std::vector<std::string> argv = std::move(prefix);
         argv.push_back((program.empty() ? exe() : program).string());
         argv.insert(argv.end(), args.begin(), args.end());
         const pid_t pid = ::fork();
@@ -59,6 +53,7 @@ class Installed {
             ::unsetenv("DISPLAY");
             ::unsetenv("WAYLAND_DISPLAY");
             std::vector<char*> cargv;
+            cargv.reserve(argv.size() + 1);
             for (auto& a : argv) cargv.push_back(a.data());
             cargv.push_back(nullptr);
             ::execvp(cargv[0], cargv.data());
@@ -68,8 +63,8 @@ class Installed {
         ::waitpid(pid, &raw, 0);
         Outcome o;
         o.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
-        o.out = slurp(out);
-        o.err = slurp(err);
+        o.out = readBytes(out);
+        o.err = readBytes(err);
         return o;
     }
 

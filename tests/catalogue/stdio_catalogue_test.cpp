@@ -10,7 +10,6 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
-#include <sstream>
 #include <thread>
 
 #include "Support.h"
@@ -22,13 +21,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing_support::KeywordDir;
-
-std::string slurp(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using testing_support::readBytes;
 
 std::string repeat(std::string_view piece, std::size_t times) {
     std::string out;
@@ -111,8 +104,8 @@ class Installed {
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
         o.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
-        o.out = slurp(dir_.path() / (name + ".out"));
-        o.err = slurp(dir_.path() / (name + ".err"));
+        o.out = readBytes(dir_.path() / (name + ".out"));
+        o.err = readBytes(dir_.path() / (name + ".err"));
         return o;
     }
 

@@ -6,9 +6,7 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <iterator>
-#include <sstream>
 #include <string>
 
 #include "Support.h"
@@ -19,18 +17,11 @@ namespace pellomar {
 namespace {
 
 namespace fs = std::filesystem;
+using testing_support::readBytes;
 using testing_support::sourceDir;
 using testing_support::u16;
 using testing_support::u8;
 using testing_support::visible;
-
-std::string readBytes(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw std::runtime_error("cannot read " + path.string());
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
 
 fs::path queryDir() {
     return sourceDir() / "tests" / "defaults" / "queries";

@@ -1,8 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
-
 #include "ReferenceArrange.h"
 #include "Support.h"
 #include "TextCodec.h"
@@ -13,13 +10,7 @@ namespace {
 namespace fs = std::filesystem;
 using testing_support::BoxCapture;
 using testing_support::KeywordDir;
-
-std::string readBytes(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
+using testing_support::readBytes;
 
 struct CorpusFile {
     std::string name;

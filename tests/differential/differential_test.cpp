@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "ReferenceArrange.h"
+#include "SplitMix64.h"
 #include "Support.h"
 
 namespace pellomar {
@@ -63,26 +64,7 @@ bool agree(const KeywordTable& rows, const std::u16string& query) {
     return fast.ok == ref.ok && fast.text == ref.text && fast.boxes == ref.boxes;
 }
 
-// A small deterministic generator (splitmix64), so that a seed means the same cases everywhere.
-class Random {
-  public:
-    explicit Random(std::uint64_t seed) : state_(seed) {}
-    std::uint64_t next() {
-        std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-        return z ^ (z >> 31);
-    }
-    std::size_t below(std::size_t n) { return static_cast<std::size_t>(next() % n); }
-    bool chance(unsigned percent) { return below(100) < percent; }
-    template <class T>
-    const T& pick(const std::vector<T>& from) {
-        return from[below(from.size())];
-    }
-
-  private:
-    std::uint64_t state_;
-};
+using Random = SplitMix64;
 
 // Keywords as keyword files hold them: clause words (some of several words), words with the
 // spaces a quoted field keeps, symbols, quote and comment openers, letters that lower outside

@@ -1,8 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
-
 #include "Support.h"
 #include "TextCodec.h"
 
@@ -11,14 +8,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing_support::KeywordDir;
+using testing_support::readBytes;
 using testing_support::u16;
-
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
 
 std::u16string withoutWhitespace(std::u16string_view text) {
     std::u16string out;
@@ -52,7 +43,7 @@ TEST(corpus_test, every_file_whole_changes_only_whitespace) {
     const fs::path corpus = testing_support::corpusDir();
     if (corpus.empty()) GTEST_SKIP() << "../shared/corpus is not beside the project";
     KeywordDir dir;
-    dir.writeBytes(readFile(testing_support::sourceDir() / "KEYWORD_ARRANGE.CSV"));
+    dir.writeBytes(readBytes(testing_support::sourceDir() / "KEYWORD_ARRANGE.CSV"));
     int files = 0;
     for (const auto& entry : fs::directory_iterator(corpus)) {
         if (entry.path().extension() != ".sql") continue;
@@ -60,7 +51,7 @@ TEST(corpus_test, every_file_whole_changes_only_whitespace) {
         SCOPED_TRACE(name);
         ++files;
         testing_support::BoxCapture boxes;
-        const std::u16string query = platform::lfToCrLf(u16(readFile(entry.path())));
+        const std::u16string query = platform::lfToCrLf(u16(readBytes(entry.path())));
         const std::u16string result = clsMorvant().CArrange(query);
         ASSERT_TRUE(boxes.messages().empty()) << boxes.messages().front();
         EXPECT_TRUE(withoutWhitespace(result) == withoutWhitespace(query))

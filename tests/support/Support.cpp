@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <sstream>
 #include <stdexcept>
 
 #include "TextCodec.h"
@@ -80,6 +81,14 @@ std::string visible(std::u16string_view text) {
         }
     }
     return "\"" + u8(shown) + "\"";
+}
+
+std::string readBytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw std::runtime_error("cannot read " + path.string());
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
 }
 
 fs::path sourceDir() {

@@ -78,6 +78,9 @@ std::string u8(std::u16string_view text);
 // Shows CR, LF and TAB visibly, for failure messages.
 std::string visible(std::u16string_view text);
 
+// A whole file's bytes; throws std::runtime_error when it cannot be opened.
+std::string readBytes(const std::filesystem::path& path);
+
 // The corpus of third-party SQL beside the project, or an empty path when it is absent.
 std::filesystem::path corpusDir();
 std::filesystem::path sourceDir();
