@@ -30,5 +30,7 @@ done
 echo "setup.sh: installing ${missing[*]}" >&2
 if [[ $(id -u) -ne 0 ]]; then SUDO=sudo; else SUDO=; fi
 export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update -q
-$SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
+# Another setup may be installing at the same moment (two scripts started together): wait for
+# its lock instead of failing.
+$SUDO apt-get -o DPkg::Lock::Timeout=600 update -q
+$SUDO apt-get -o DPkg::Lock::Timeout=600 install -y -q --no-install-recommends "${missing[@]}"
