@@ -10,7 +10,7 @@ namespace {
 
 // Main's test-window branch: frmTest is shown and the program lives until it closes.
 int runTestWindow(DesktopKind kind) {
-    startWindowsApplication(kind);
+    startApplication(kind);
     installMessageBox();
     int status = 0;
     {
@@ -22,7 +22,7 @@ int runTestWindow(DesktopKind kind) {
     return status;
 }
 
-constexpr DesktopModule kModule{setDiagnosticSink, showMessageBox, runTestWindow};
+constexpr DesktopModule kModule{showMessageBox, runTestWindow};
 
 }  // namespace
 }  // namespace pellomar::platform

@@ -2,12 +2,21 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 
 #include "Desktop.h"
-#include "DesktopModule.h"
+#include "DesktopProbe.h"
+#include "Diagnostics.h"
 #include "ErrorRecord.h"
 #include "Host.h"
 #include "clsMorvant.h"
+
+#if PELLOMAR_DESKTOP
+#include "DesktopModule.h"
+#include "Detach.h"
+#include "WlClipboard.h"
+#include "X11Clipboard.h"
+#endif
 
 namespace pellomar::basMain {
 
@@ -29,48 +38,69 @@ int ArrangeClipboardReported(platform::Clipboard& clipboard) {
     throw MorvantError(ErrorNumber::PathFileAccessError, detail);
 }
 
-#if PELLOMAR_DESKTOP
-
-// The error box of a desktop request, from the desktop module. Without the module there is no
-// box; standard error still says what failed.
-void ShowDesktopBox(const ErrorRecord& record) {
-    try {
-        platform::desktopModule().showMessageBox(record);
-    } catch (...) {
-        platform::printDiagnostic(formatError(record));
-    }
+// One line on standard error, for failures that leave no desktop to show a box on.
+int ReportWithoutBox(const ErrorRecord& record) {
+    platform::printDiagnostic(formatError(record));
+    return kExitUncaught;
 }
 
-// X11: the clipboard's content lives in the process that set it, so the request runs in a
-// detached child that serves the result after dovlek has returned, until another program takes
-// the clipboard. dovlek returns as soon as the result can be pasted.
-[[noreturn]] void ArrangeX11Clipboard() {
-    const int status = platform::runDetached([](platform::DetachedReport& report) {
-        const platform::ClipboardModule& clipboard = platform::clipboardModule();
-        clipboard.startApplication(platform::DesktopKind::X11);
-        // A box needs the widgets' full application; the clipboard's ends first.
-        platform::setErrorBox([](const ErrorRecord& record) {
-            platform::clipboardModule().stopApplication();
-            ShowDesktopBox(record);
-        });
-        const int status = ArrangeClipboardReported(clipboard.x11Clipboard());
-        report.finish(status);
-        if (status == kExitDone) clipboard.serveClipboardUntilTaken();
-        return status;
-    });
-    // The hotkey waits for this process to end, and it has nothing left to tidy.
-    std::fflush(nullptr);
-    std::_Exit(status);
+ErrorRecord UnreachableRecord(const std::string& why) {
+    return MorvantError(ErrorNumber::PathFileAccessError, why).record();
+}
+
+#if PELLOMAR_DESKTOP
+
+// The error box of a desktop request, from the desktop module, loaded only now. Without the
+// module, or without a desktop that answers, there is no box; standard error still says what
+// failed.
+void ShowDesktopBox(const ErrorRecord& record) {
+    try {
+        if (!platform::unreachableDesktop(platform::detectDesktop())) {
+            platform::desktopModule().showMessageBox(record);
+            return;
+        }
+    } catch (...) {
+    }
+    platform::printDiagnostic(formatError(record));
+}
+
+// X11: read, lay out, take the clipboard, and only then fork: the clipboard's content lives in
+// the process that set it, so a child serves the result after dovlek has returned, until
+// another program takes the clipboard. A failure before that shows its box in this process.
+int ArrangeX11Clipboard() {
+    std::unique_ptr<platform::X11Clipboard> clipboard;
+    try {
+        clipboard = std::make_unique<platform::X11Clipboard>();
+    } catch (...) {
+        return ReportWithoutBox(recordFromCurrentException());
+    }
+    platform::setErrorBox(ShowDesktopBox);
+    const int status = ArrangeClipboardReported(*clipboard);
+    if (status != kExitDone || !clipboard->owned()) return status;
+    platform::X11Clipboard& served = *clipboard;
+    if (platform::serveDetached(served.connection().fd(),
+                                [&served] { served.serveUntilTaken(); })) {
+        // The child carries on with the connection; shutting it down here would cut it off.
+        served.connection().leaveToChild();
+        return kExitDone;
+    }
+    // Without a child the result is served from here, or it would be lost with this process.
+    platform::printDiagnostic(
+        "cannot start a process of its own to keep the result on the clipboard; dovlek serves "
+        "it until another program takes the clipboard");
+    served.serveUntilTaken();
+    return kExitDone;
 }
 
 // Wayland alone: wl-copy keeps serving the result by itself; Qt is loaded only for a box.
 int ArrangeWaylandClipboard() {
+    if (auto why = platform::unreachableDesktop(platform::DesktopKind::Wayland)) {
+        return ReportWithoutBox(UnreachableRecord(*why));
+    }
     if (!platform::WlClipboard::available()) {
-        platform::printDiagnostic(formatError(
-            {static_cast<std::int32_t>(ErrorNumber::PathFileAccessError),
-             "Path/File access error: the clipboard cannot be reached: only WAYLAND_DISPLAY is "
-             "set, and wl-paste and wl-copy (Debian package wl-clipboard) are not installed"}));
-        return kExitUncaught;
+        return ReportWithoutBox(UnreachableRecord(
+            "the clipboard cannot be reached: only WAYLAND_DISPLAY is set, and wl-paste and "
+            "wl-copy (Debian package wl-clipboard) are not installed"));
     }
     platform::setErrorBox(ShowDesktopBox);
     platform::WlClipboard clipboard;
@@ -78,19 +108,22 @@ int ArrangeWaylandClipboard() {
 }
 
 int ShowTestWindow(platform::DesktopKind desktop) {
+    if (auto why = platform::unreachableDesktop(desktop)) {
+        return ReportWithoutBox(UnreachableRecord("the test window cannot be shown: " + *why));
+    }
     return platform::desktopModule().runTestWindow(desktop);
 }
 
 #else
 
-[[noreturn]] void ArrangeX11Clipboard() {
+int ArrangeX11Clipboard() {
     ThrowNoDesktop(
         "this build of dovlek has no desktop front end; unset DISPLAY and "
         "WAYLAND_DISPLAY to use standard input and output");
 }
 
 int ArrangeWaylandClipboard() {
-    ArrangeX11Clipboard();
+    return ArrangeX11Clipboard();
 }
 
 int ShowTestWindow(platform::DesktopKind) {
@@ -121,6 +154,8 @@ int ArrangeClipboard(platform::Clipboard& clipboard) {
     clsMorvant morvant;
     const std::u16string result = morvant.CArrange(*text);
     if (platform::errorBoxCount() != boxesBefore) return kExitReported;
+    // The layout of an empty text is empty: nothing to write, and the owner keeps the clipboard.
+    if (text->empty()) return kExitDone;
     clipboard.clear();
     clipboard.setText(result);
     return kExitDone;
@@ -128,6 +163,7 @@ int ArrangeClipboard(platform::Clipboard& clipboard) {
 
 int Main(const std::vector<std::string>& args) {
     const platform::DesktopKind desktop = platform::detectDesktop();
+    if (desktop != platform::DesktopKind::None) platform::keepStandardDescriptorsOpen();
     if (WantsTestWindow(ArgumentText(args))) {
         if (desktop == platform::DesktopKind::None) {
             ThrowNoDesktop(
@@ -138,7 +174,7 @@ int Main(const std::vector<std::string>& args) {
     }
     switch (desktop) {
         case platform::DesktopKind::X11:
-            ArrangeX11Clipboard();
+            return ArrangeX11Clipboard();
         case platform::DesktopKind::Wayland:
             return ArrangeWaylandClipboard();
         case platform::DesktopKind::None:

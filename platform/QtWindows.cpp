@@ -3,34 +3,17 @@
 #include <QApplication>
 #include <QMessageBox>
 
+#include "Desktop.h"
+#include "Diagnostics.h"
 #include "Host.h"
 #include "QtHost.h"
 
 namespace pellomar::platform {
 
-void startWindowsApplication(DesktopKind kind) {
-    if (QCoreApplication::instance() != nullptr) return;
-    const QtArguments arguments = prepareApplication(kind);
-    adoptApplication(new QApplication(arguments.argc, arguments.argv));
-}
-
-void requireWidgets() {
-    if (qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr) return;
-    // Only one application object can exist; the clipboard's is not needed after a box.
-    const DesktopKind kind =
-        QCoreApplication::instance() != nullptr ? applicationDesktop() : detectDesktop();
-    stopApplication();
-    startWindowsApplication(kind);
-}
-
-int execApplication() {
-    return QCoreApplication::exec();
-}
-
 void showMessageBox(const ErrorRecord& record) {
     const std::string message = formatError(record);
     printDiagnostic(message);
-    requireWidgets();
+    startApplication(detectDesktop());
     QMessageBox box(QMessageBox::Critical, QString::fromUtf8(kAppTitle),
                     QString::fromStdString(message), QMessageBox::Ok);
     box.setDefaultButton(QMessageBox::Ok);  // Return

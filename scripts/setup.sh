@@ -4,7 +4,7 @@
 set -euo pipefail
 
 declare -A groups=(
-  [build]="cmake ninja-build g++ pkg-config qt6-base-dev libxcb1-dev qt6-qpa-plugins qt6-wayland wl-clipboard"
+  [build]="cmake ninja-build g++ pkg-config qt6-base-dev libxcb1-dev libxcb-xfixes0-dev qt6-qpa-plugins qt6-wayland wl-clipboard"
   [test]="googletest libgtest-dev libgmock-dev xvfb xauth xclip xdotool x11-utils x11-apps python3-xlib procps dpkg-dev desktop-file-utils"
   [bench]="libbenchmark-dev hyperfine sqlformat xvfb xauth xclip"
   [fuzz]="clang libclang-rt-14-dev"

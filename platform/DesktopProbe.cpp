@@ -1,0 +1,99 @@
+#include "DesktopProbe.h"
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <xcb/xcb.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "UniqueFd.h"
+
+namespace pellomar::platform {
+
+namespace {
+
+bool envSet(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr && *value != '\0';
+}
+
+std::string quotedEnv(const char* name) {
+    const char* value = std::getenv(name);
+    return "\"" + std::string(value ? value : "") + "\"";
+}
+
+std::optional<std::string> unreachableX11() {
+    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+    const int error = xcb_connection_has_error(c);
+    xcb_disconnect(c);
+    if (error == 0) return std::nullopt;
+    return describeX11ConnectError(error);
+}
+
+// A Wayland compositor listens on a socket in XDG_RUNTIME_DIR (or at an absolute path); a
+// connection that is accepted is enough to know that one runs.
+std::optional<std::string> unreachableWayland() {
+    if (envSet("WAYLAND_SOCKET")) return std::nullopt;  // handed over by a launcher
+    if (!envSet("WAYLAND_DISPLAY")) return "WAYLAND_DISPLAY is not set";
+    const std::string display = std::getenv("WAYLAND_DISPLAY");
+    std::string path = display;
+    if (display.front() != '/') {
+        if (!envSet("XDG_RUNTIME_DIR")) {
+            return "the Wayland display " + quotedEnv("WAYLAND_DISPLAY") +
+                   " cannot be reached: XDG_RUNTIME_DIR is not set";
+        }
+        path = std::string(std::getenv("XDG_RUNTIME_DIR")) + "/" + display;
+    }
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (path.size() >= sizeof address.sun_path) {
+        return "the Wayland display " + quotedEnv("WAYLAND_DISPLAY") +
+               " cannot be reached: its socket path is too long";
+    }
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    const UniqueFd socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    if (socket &&
+        ::connect(socket.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
+        return std::nullopt;
+    }
+    const int err = errno;
+    return "the Wayland display " + quotedEnv("WAYLAND_DISPLAY") +
+           " cannot be reached: no compositor answers at " + path + " (" + std::strerror(err) + ")";
+}
+
+}  // namespace
+
+std::optional<std::string> unreachableDesktop(DesktopKind kind) {
+    switch (kind) {
+        case DesktopKind::X11:
+            return unreachableX11();
+        case DesktopKind::Wayland:
+            return unreachableWayland();
+        case DesktopKind::None:
+            break;
+    }
+    return "neither DISPLAY nor WAYLAND_DISPLAY is set";
+}
+
+std::string describeX11ConnectError(int xcbError) {
+    std::string why;
+    switch (xcbError) {
+        case XCB_CONN_CLOSED_PARSE_ERR:
+            why = "it is not a display name";
+            break;
+        case XCB_CONN_CLOSED_INVALID_SCREEN:
+            why = "the server has no such screen";
+            break;
+        case XCB_CONN_CLOSED_MEM_INSUFFICIENT:
+            why = "out of memory";
+            break;
+        default:
+            why = "no X server accepted the connection (none runs there, or it refused this user)";
+            break;
+    }
+    return "cannot connect to the X display " + quotedEnv("DISPLAY") + ": " + why;
+}
+
+}  // namespace pellomar::platform

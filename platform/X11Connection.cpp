@@ -1,0 +1,152 @@
+#include "X11Connection.h"
+
+#include <poll.h>
+#include <sys/socket.h>
+#include <xcb/xfixes.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "DesktopProbe.h"
+#include "ErrorRecord.h"
+
+namespace pellomar::platform {
+
+namespace {
+
+[[noreturn]] void throwLost() {
+    throw MorvantError(ErrorNumber::PathFileAccessError,
+                       "the connection to the X server was lost; the clipboard was left as it was");
+}
+
+}  // namespace
+
+X11Connection::X11Connection() {
+    c_ = xcb_connect(nullptr, nullptr);
+    if (const int error = xcb_connection_has_error(c_)) {
+        xcb_disconnect(c_);
+        c_ = nullptr;
+        throw MorvantError(ErrorNumber::PathFileAccessError,
+                           describeX11ConnectError(error) + "; the clipboard was left as it was");
+    }
+
+    // Everything the set-up needs goes out at once and is answered in one round trip.
+    constexpr std::array<std::string_view, 9> kNames = {
+        "CLIPBOARD",   "TARGETS",   "MULTIPLE",           "TIMESTAMP",      "INCR",
+        "UTF8_STRING", "ATOM_PAIR", "PELLOMAR_SELECTION", "PELLOMAR_CLOCK",
+    };
+    constexpr std::string_view kTextPlainUtf8 = "text/plain;charset=utf-8";
+    std::array<xcb_intern_atom_cookie_t, kNames.size() + 1> cookies{};
+    for (std::size_t i = 0; i < kNames.size(); ++i) {
+        cookies[i] =
+            xcb_intern_atom(c_, 0, static_cast<std::uint16_t>(kNames[i].size()), kNames[i].data());
+    }
+    cookies[kNames.size()] = xcb_intern_atom(
+        c_, 0, static_cast<std::uint16_t>(kTextPlainUtf8.size()), kTextPlainUtf8.data());
+    xcb_prefetch_extension_data(c_, &xcb_xfixes_id);
+    xcb_prefetch_maximum_request_length(c_);
+
+    const xcb_setup_t* setup = xcb_get_setup(c_);
+    const xcb_screen_t* screen = xcb_setup_roots_iterator(setup).data;
+    window_ = xcb_generate_id(c_);
+    const std::uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
+    xcb_create_window(c_, XCB_COPY_FROM_PARENT, window_, screen->root, 0, 0, 1, 1, 0,
+                      XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &mask);
+
+    std::array<xcb_atom_t, kNames.size() + 1> atoms{};
+    for (std::size_t i = 0; i < cookies.size(); ++i) {
+        XcbPtr<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(c_, cookies[i], nullptr));
+        if (!reply) throwLost();
+        atoms[i] = reply->atom;
+    }
+    atoms_ = X11Atoms{.clipboard = atoms[0],
+                      .targets = atoms[1],
+                      .multiple = atoms[2],
+                      .timestamp = atoms[3],
+                      .incr = atoms[4],
+                      .utf8String = atoms[5],
+                      .textPlainUtf8 = atoms[kNames.size()],
+                      .atomPair = atoms[6],
+                      .transfer = atoms[7],
+                      .clock = atoms[8]};
+
+    maxRequestBytes_ = static_cast<std::size_t>(xcb_get_maximum_request_length(c_)) * 4;
+
+    const xcb_query_extension_reply_t* xfixes = xcb_get_extension_data(c_, &xcb_xfixes_id);
+    if (xfixes != nullptr && xfixes->present) {
+        // The extension must be told which version we speak before it does anything.
+        XcbPtr<xcb_xfixes_query_version_reply_t> version(xcb_xfixes_query_version_reply(
+            c_, xcb_xfixes_query_version(c_, XCB_XFIXES_MAJOR_VERSION, XCB_XFIXES_MINOR_VERSION),
+            nullptr));
+        if (version) {
+            xfixesFirstEvent_ = xfixes->first_event;
+            xcb_xfixes_select_selection_input(
+                c_, window_, atoms_.clipboard,
+                XCB_XFIXES_SELECTION_EVENT_MASK_SET_SELECTION_OWNER |
+                    XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_WINDOW_DESTROY |
+                    XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_CLIENT_CLOSE);
+        }
+    }
+}
+
+X11Connection::~X11Connection() {
+    if (c_ == nullptr) return;
+    if (leftToChild_) return;  // the descriptor closes with the process; the child keeps its own
+    xcb_disconnect(c_);
+}
+
+int X11Connection::fd() const {
+    return xcb_get_file_descriptor(c_);
+}
+
+bool X11Connection::broken() const {
+    return xcb_connection_has_error(c_) != 0;
+}
+
+void X11Connection::flush() {
+    xcb_flush(c_);
+}
+
+xcb_timestamp_t X11Connection::serverTime() {
+    xcb_change_property(c_, XCB_PROP_MODE_APPEND, window_, atoms_.clock, XCB_ATOM_INTEGER, 32, 0,
+                        nullptr);
+    // The server answers at once; the deadline only guards against a server that hangs.
+    const Clock::time_point deadline = Clock::now() + std::chrono::seconds(5);
+    for (;;) {
+        XcbEvent event = waitForEvent(deadline);
+        if (!event) {
+            throw MorvantError(ErrorNumber::PathFileAccessError,
+                               "the X server did not answer within 5 seconds; the clipboard was "
+                               "left as it was");
+        }
+        if (eventType(*event) != XCB_PROPERTY_NOTIFY) continue;
+        const auto& notify = reinterpret_cast<const xcb_property_notify_event_t&>(*event);
+        if (notify.window == window_ && notify.atom == atoms_.clock) return notify.time;
+    }
+}
+
+XcbEvent X11Connection::waitForEvent(Clock::time_point deadline) {
+    XcbEvent event = waitForEventNoThrow(deadline);
+    if (!event && broken()) throwLost();
+    return event;
+}
+
+XcbEvent X11Connection::waitForEventNoThrow(Clock::time_point deadline) {
+    xcb_flush(c_);
+    for (;;) {
+        if (xcb_generic_event_t* event = xcb_poll_for_event(c_)) return XcbEvent(event);
+        if (broken()) return nullptr;
+        const Clock::time_point now = Clock::now();
+        if (now >= deadline) return nullptr;
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count();
+        pollfd pfd{fd(), POLLIN, 0};
+        const int ready = ::poll(&pfd, 1, static_cast<int>(std::min<long long>(left, 60'000)));
+        if (ready < 0 && errno != EINTR) return nullptr;
+    }
+}
+
+}  // namespace pellomar::platform
