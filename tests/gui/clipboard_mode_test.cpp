@@ -65,14 +65,20 @@ TEST(clipboard_mode_test, a_failed_request_keeps_the_users_text) {
     EXPECT_EQ(boxes.messages()[0].rfind("53:File not found: ", 0), 0u) << boxes.messages()[0];
 }
 
-TEST(clipboard_mode_test, an_empty_text_is_written_back_empty) {
+TEST(clipboard_mode_test, an_empty_text_is_left_untouched_but_a_broken_keyword_file_is_told) {
     KeywordDir dir;
     dir.writeRows(kClauses);
     BoxCapture boxes;
     RecordingClipboard clipboard(u"");
     EXPECT_EQ(basMain::ArrangeClipboard(clipboard), basMain::kExitDone);
-    EXPECT_EQ(clipboard.content, u"");
+    EXPECT_EQ(clipboard.calls, (std::vector<std::string>{"text"}));
     EXPECT_TRUE(boxes.messages().empty());
+
+    KeywordDir missing;
+    RecordingClipboard second(u"");
+    EXPECT_EQ(basMain::ArrangeClipboard(second), basMain::kExitReported);
+    EXPECT_EQ(second.calls, (std::vector<std::string>{"text"}));
+    EXPECT_EQ(boxes.messages().size(), 1u);
 }
 
 TEST(clipboard_mode_test, mode_choice_needs_debug_in_upper_case_anywhere) {

@@ -72,7 +72,7 @@ layout=(
     "usr/share/man/man1/dovlek.1.gz|file"
 )
 # The desktop front end is a module that dovlek loads from beside its real path.
-[[ $GUI == ON ]] && layout+=("usr/lib/pellomar/libpellomar-clipboard.so|file" "usr/lib/pellomar/libpellomar-desktop.so|file")
+[[ $GUI == ON ]] && layout+=("usr/lib/pellomar/libpellomar-desktop.so|file")
 check_layout "$R" "${layout[@]}"
 grep -qxF "Exec=/usr/bin/dovlek" "$R/usr/share/applications/pellomar.desktop" &&
     pass "desktop entry runs /usr/bin/dovlek" || fail "desktop entry Exec is not /usr/bin/dovlek"

@@ -27,7 +27,7 @@ layout=(
     "share/man/man1/dovlek.1|file"
 )
 # The desktop front end is a module that dovlek loads from beside its real path.
-[[ $GUI == ON ]] && layout+=("lib/pellomar/libpellomar-clipboard.so|file" "lib/pellomar/libpellomar-desktop.so|file")
+[[ $GUI == ON ]] && layout+=("lib/pellomar/libpellomar-desktop.so|file")
 check_layout "$prefix" "${layout[@]}"
 
 # The keyword file is the user's: writable by whoever installed it, without root.

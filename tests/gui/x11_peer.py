@@ -1,0 +1,173 @@
+#!/usr/bin/python3
+"""X11 clipboard peers that no command-line tool plays: owners that misbehave and requestors
+that flood or give up halfway. Used by x11_e2e.sh.
+
+  x11_peer.py own MODE [FILE]   take the clipboard and serve FILE's bytes as MODE says; prints
+                                "ready <window>" once it owns the clipboard
+      refuse    lists UTF8_STRING among its targets but refuses to convert it
+      silent    never answers
+      stall     starts an incremental transfer, sends one piece, then sends nothing more
+      cutoff    starts an incremental transfer, sends one piece, then exits
+      slow      an incremental transfer of small pieces, one every 0.8 s (longer than 5 s in all)
+      latin1    offers STRING alone
+  x11_peer.py owner             prints the window that owns the clipboard (0 for none)
+  x11_peer.py flood N M         one MULTIPLE request for N conversions and M plain requests;
+                                prints how many were answered
+  x11_peer.py read-part         starts an incremental read, takes one piece, prints "halfway" and
+                                waits to be killed
+"""
+import sys
+import time
+
+from Xlib import X, Xatom, display
+from Xlib.protocol import event
+
+d = display.Display()
+root = d.screen().root
+CLIPBOARD = d.intern_atom("CLIPBOARD")
+TARGETS = d.intern_atom("TARGETS")
+MULTIPLE = d.intern_atom("MULTIPLE")
+INCR = d.intern_atom("INCR")
+UTF8 = d.intern_atom("UTF8_STRING")
+ATOM_PAIR = d.intern_atom("ATOM_PAIR")
+PIECE = 4096
+
+
+def new_window():
+    w = root.create_window(0, 0, 1, 1, 0, X.CopyFromParent, X.InputOnly, X.CopyFromParent,
+                           event_mask=X.PropertyChangeMask)
+    d.flush()
+    return w
+
+
+def server_time(w):
+    w.change_property(d.intern_atom("PEER_CLOCK"), Xatom.INTEGER, 32, [], X.PropModeAppend)
+    d.flush()
+    while True:
+        e = d.next_event()
+        if e.type == X.PropertyNotify and e.window == w:
+            return e.time
+
+
+def notify(req, prop):
+    ev = event.SelectionNotify(time=req.time, requestor=req.requestor, selection=req.selection,
+                               target=req.target, property=prop)
+    req.requestor.send_event(ev)
+    d.flush()
+
+
+def own(mode, data):
+    w = new_window()
+    t = server_time(w)
+    w.set_selection_owner(CLIPBOARD, t)
+    d.flush()
+    if d.get_selection_owner(CLIPBOARD) != w:
+        sys.exit("could not take the clipboard")
+    print("ready", w.id, flush=True)
+    text_target = Xatom.STRING if mode == "latin1" else UTF8
+    transfer = None  # (requestor, property, offset)
+    while True:
+        e = d.next_event()
+        if e.type == X.SelectionClear:
+            return
+        if e.type == X.SelectionRequest:
+            if mode == "silent":
+                continue
+            if e.target == TARGETS:
+                e.requestor.change_property(e.property, Xatom.ATOM, 32, [TARGETS, text_target])
+                notify(e, e.property)
+            elif e.target == text_target and mode in ("latin1",):
+                e.requestor.change_property(e.property, text_target, 8, data)
+                notify(e, e.property)
+            elif e.target == text_target and mode in ("stall", "cutoff", "slow"):
+                e.requestor.change_attributes(event_mask=X.PropertyChangeMask)
+                e.requestor.change_property(e.property, INCR, 32, [len(data)])
+                notify(e, e.property)
+                transfer = [e.requestor, e.property, 0]
+            else:
+                notify(e, X.NONE)
+        elif e.type == X.PropertyNotify and e.state == X.PropertyDelete and transfer:
+            requestor, prop, offset = transfer
+            if e.window != requestor or e.atom != prop:
+                continue
+            if offset > 0 and mode in ("stall", "cutoff"):
+                if mode == "cutoff":
+                    d.close()
+                    sys.exit(0)
+                transfer = None
+                continue
+            if mode == "slow" and offset > 0:
+                time.sleep(0.8)
+            piece = data[offset:offset + PIECE]
+            requestor.change_property(prop, text_target, 8, piece)
+            d.flush()
+            transfer[2] = offset + len(piece)
+            if not piece:
+                transfer = None
+
+
+def owner():
+    print(d.get_selection_owner(CLIPBOARD).id if d.get_selection_owner(CLIPBOARD) else 0)
+
+
+def flood(conversions, plain):
+    w = new_window()
+    props = [d.intern_atom("PEER_%d" % i) for i in range(conversions + plain + 1)]
+    pairs = []
+    for i in range(conversions):
+        pairs += [UTF8, props[i + 1]]
+    w.change_property(props[0], ATOM_PAIR, 32, pairs)
+    t = server_time(w)
+    w.convert_selection(CLIPBOARD, MULTIPLE, props[0], t)
+    for i in range(plain):
+        w.convert_selection(CLIPBOARD, UTF8, props[conversions + 1 + i], t)
+    d.flush()
+    answered = 0
+    deadline = time.time() + 30
+    while answered < plain + 1 and time.time() < deadline:
+        if d.pending_events() == 0:
+            time.sleep(0.01)
+            continue
+        e = d.next_event()
+        if e.type == X.SelectionNotify:
+            answered += 1
+    print(answered)
+
+
+def read_part():
+    w = new_window()
+    prop = d.intern_atom("PEER_READ")
+    t = server_time(w)
+    w.convert_selection(CLIPBOARD, UTF8, prop, t)
+    d.flush()
+    while True:
+        e = d.next_event()
+        if e.type == X.SelectionNotify:
+            break
+    first = w.get_full_property(prop, X.AnyPropertyType)
+    if first is None or first.property_type != INCR:
+        sys.exit("expected an incremental transfer")
+    w.delete_property(prop)
+    d.flush()
+    while True:
+        e = d.next_event()
+        if e.type == X.PropertyNotify and e.atom == prop and e.state == X.PropertyNewValue:
+            break
+    print("halfway", flush=True)
+    while True:
+        time.sleep(1)
+
+
+if __name__ == "__main__":
+    command = sys.argv[1]
+    if command == "own":
+        payload = open(sys.argv[3], "rb").read() if len(sys.argv) > 3 else b""
+        own(sys.argv[2], payload)
+    elif command == "owner":
+        owner()
+    elif command == "flood":
+        flood(int(sys.argv[2]), int(sys.argv[3]))
+    elif command == "read-part":
+        read_part()
+    else:
+        sys.exit(__doc__)
