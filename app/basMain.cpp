@@ -74,10 +74,13 @@ int ArrangeX11Clipboard() {
     } catch (...) {
         return ReportWithoutBox(recordFromCurrentException());
     }
-    platform::setErrorBox(ShowDesktopBox);
-    const int status = ArrangeClipboardReported(*clipboard);
-    if (status != kExitDone || !clipboard->owned()) return status;
     platform::X11Clipboard& served = *clipboard;
+    platform::setErrorBox([&served](const ErrorRecord& record) {
+        served.releaseTurn();
+        ShowDesktopBox(record);
+    });
+    const int status = ArrangeClipboardReported(served);
+    if (status != kExitDone || !served.owned()) return status;
     if (platform::serveDetached(served.connection().fd(),
                                 [&served] { served.serveUntilTaken(); })) {
         // The child carries on with the connection; shutting it down here would cut it off.

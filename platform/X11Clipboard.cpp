@@ -1,5 +1,7 @@
 #include "X11Clipboard.h"
 
+#include <cstdlib>
+
 #include "ErrorRecord.h"
 #include "TextCodec.h"
 #include "X11SelectionReader.h"
@@ -41,13 +43,20 @@ std::optional<std::u16string> decoded(const std::optional<ClipboardBytes>& conte
 
 }  // namespace
 
+X11Clipboard::X11Clipboard() : turn_(std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "") {}
+
 std::optional<std::u16string> X11Clipboard::text() {
+    turn_.acquire();
     readTime_ = connection_.serverTime();
     readBytes_ = readClipboard(connection_, &readTime_);
     return decoded(readBytes_);
 }
 
 void X11Clipboard::setText(const std::u16string& text) {
+    struct EndOfTurn {
+        RequestLock& turn;
+        ~EndOfTurn() { turn.release(); }
+    } endOfTurn{turn_};
     resultUtf8_ = encodeUtf8(crLfToLf(text));
     xcb_connection_t* c = connection_.get();
     const xcb_window_t window = connection_.window();

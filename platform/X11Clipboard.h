@@ -13,6 +13,7 @@
 #include <string>
 
 #include "Clipboard.h"
+#include "RequestLock.h"
 #include "X11Connection.h"
 #include "X11SelectionReader.h"
 
@@ -21,7 +22,7 @@ namespace pellomar::platform {
 class X11Clipboard final : public Clipboard {
   public:
     // Connects to DISPLAY; fails (75) when no server accepts.
-    X11Clipboard() = default;
+    X11Clipboard();
 
     std::optional<std::u16string> text() override;
     // Nothing of its own: taking ownership in setText replaces the content in one step, so the
@@ -36,9 +37,13 @@ class X11Clipboard final : public Clipboard {
     void serveUntilTaken() noexcept;
 
     X11Connection& connection() { return connection_; }
+    // Requests on one display take turns from the read to the confirmed write (RequestLock.h);
+    // a request that fails lets the next one go before it shows its box.
+    void releaseTurn() { turn_.release(); }
 
   private:
     X11Connection connection_;
+    RequestLock turn_;
     // What text() read, and the server time at which that read began.
     std::optional<ClipboardBytes> readBytes_;
     xcb_timestamp_t readTime_ = XCB_CURRENT_TIME;

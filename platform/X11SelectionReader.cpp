@@ -30,6 +30,13 @@ std::string sizeText(std::size_t got, std::size_t expected) {
 
 // Thrown inside to start the read again: another program took the clipboard meanwhile.
 struct OwnerChanged {};
+// Thrown inside to start the read again: an incremental transfer ended short of the size its
+// owner announced (a lower bound by the conventions). xclip does this to one of two requestors
+// that read at the same moment; asked again, it sends the whole text.
+struct ShortTransfer {
+    std::size_t got;
+    std::size_t expected;
+};
 
 struct Property {
     xcb_atom_t type = XCB_NONE;
@@ -152,7 +159,10 @@ class SelectionRead {
                 continue;
             }
             Property piece = takeProperty();
-            if (piece.bytes.empty()) return data;
+            if (piece.bytes.empty()) {
+                if (data.size() < expected) throw ShortTransfer{data.size(), expected};
+                return data;
+            }
             try {
                 data += piece.bytes;
             } catch (const std::bad_alloc&) {
@@ -237,9 +247,18 @@ std::optional<ClipboardBytes> readClipboard(X11Connection& connection, xcb_times
                 fail(std::string("the clipboard changed ") + std::to_string(kAttempts) +
                      " times while it was read" + kLeftAsItWas);
             }
-            stale = *time;
-            *time = connection.serverTime();
+        } catch (const ShortTransfer& cut) {
+            if (attempt == kAttempts) {
+                fail("the transfer of the clipboard's text ended after " +
+                     sizeText(cut.got, cut.expected) + " (tried " + std::to_string(kAttempts) +
+                     " times)" + kLeftAsItWas);
+            }
         }
+        stale = *time;
+        // A new time, so that late answers to the attempt before can be told from ours.
+        do {
+            *time = connection.serverTime();
+        } while (*time == stale);
     }
 }
 

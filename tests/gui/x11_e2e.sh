@@ -65,8 +65,12 @@ worked_example_rows() {
 }
 
 # xclip -i forks a process that serves the clipboard; its output must not hold ctest's pipes.
+# That process takes the clipboard only after xclip has returned: wait until it serves the file,
+# or a dovlek started next would read the old content and, rightly, refuse to overwrite the new.
 clip_set() {  # clip_set FILE [TYPE]
     xclip -selection clipboard ${2:+-t "$2"} -i "$1" >/dev/null 2>&1
+    serves_file() { timeout 20 xclip -selection clipboard ${2:+-t "$2"} -o 2>/dev/null | cmp -s - "$1"; }
+    wait_until 10 serves_file "$@" || fail "xclip did not take the clipboard"
 }
 clip_set_text() {  # clip_set_text TEXT
     printf '%s' "$1" >"$tmp/clip-in"
@@ -119,7 +123,15 @@ expect_status() {
 }
 
 find_window() {  # find_window NAME-REGEX: prints the id of the first window so named
-    timeout 20 xdotool search --sync --onlyvisible --name "$1" 2>/dev/null | head -1
+    # Polled rather than --sync: a search fails outright when a window it looks at goes away
+    # meanwhile (the box of the run before, say).
+    local deadline=$((SECONDS + 20)) found
+    while ((SECONDS < deadline)); do
+        found=$(timeout 5 xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1) || true
+        [[ -n $found ]] && { echo "$found"; return 0; }
+        sleep 0.1
+    done
+    return 1
 }
 has_focus() { [[ $(timeout 5 xdotool getwindowfocus 2>/dev/null) == "$1" ]]; }
 # Gives a window the focus as a window manager would; CI has none (windowactivate needs one).
@@ -499,6 +511,14 @@ stalling_owner)
     run_dovlek_through_box
     expect_status 2
     expect_err "75:Path/File access error: the transfer of the clipboard's text stopped after 4096 of 100000 bytes (nothing came for 5 seconds); the clipboard was left as it was"
+    expect_owner "$owner_window"
+    no_server || fail "dovlek took the clipboard"
+    kill "$owner_pid"
+    # A transfer ended short of the size announced is asked for again, then reported.
+    start_owner short "$tmp/text"
+    run_dovlek_through_box
+    expect_status 2
+    expect_err "75:Path/File access error: the transfer of the clipboard's text ended after 4096 of 100000 bytes (tried 3 times); the clipboard was left as it was"
     expect_owner "$owner_window"
     no_server || fail "dovlek took the clipboard"
     kill "$owner_pid"

@@ -8,6 +8,7 @@ that flood or give up halfway. Used by x11_e2e.sh.
       silent    never answers
       stall     starts an incremental transfer, sends one piece, then sends nothing more
       cutoff    starts an incremental transfer, sends one piece, then exits
+      short     starts an incremental transfer, sends one piece, then ends it as if complete
       slow      an incremental transfer of small pieces, one every 0.8 s (longer than 5 s in all)
       latin1    offers STRING alone
   x11_peer.py owner             prints the window that owns the clipboard (0 for none)
@@ -79,7 +80,7 @@ def own(mode, data):
             elif e.target == text_target and mode in ("latin1",):
                 e.requestor.change_property(e.property, text_target, 8, data)
                 notify(e, e.property)
-            elif e.target == text_target and mode in ("stall", "cutoff", "slow"):
+            elif e.target == text_target and mode in ("stall", "cutoff", "slow", "short"):
                 e.requestor.change_attributes(event_mask=X.PropertyChangeMask)
                 e.requestor.change_property(e.property, INCR, 32, [len(data)])
                 notify(e, e.property)
@@ -94,6 +95,11 @@ def own(mode, data):
                 if mode == "cutoff":
                     d.close()
                     sys.exit(0)
+                transfer = None
+                continue
+            if offset > 0 and mode == "short":
+                requestor.change_property(prop, text_target, 8, b"")
+                d.flush()
                 transfer = None
                 continue
             if mode == "slow" and offset > 0:
