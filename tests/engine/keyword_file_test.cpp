@@ -16,8 +16,6 @@ namespace {
 namespace fs = std::filesystem;
 using testing_support::BoxCapture;
 using testing_support::KeywordDir;
-using testing_support::u16;
-using testing_support::visible;
 
 std::string rowsText(const std::string& header, int rows, const std::string& row,
                      bool finalLineEnd) {
