@@ -12,6 +12,7 @@
 
 #include "Checked.h"
 #include "Host.h"
+#include "PassSteps.h"
 #include "TextCodec.h"
 #include "basCsv.h"
 
@@ -569,8 +570,8 @@ bool clsMorvant::ArrangeText(const std::u16string& vstrQry, const KeywordTable& 
         const std::size_t length = work.end - work.rest;
         std::memmove(work.t(), work.t() + work.rest, length * sizeof(char16_t));
         resizeBlock(block, std::max<std::size_t>(length, 1) * kCodeUnitBytes);
-        rstrResult = RestoreCrLf(
-            std::u16string_view(reinterpret_cast<const char16_t*>(block.get()), length));
+        rstrResult = RestoreCrLf(withoutTrailingSpaces(
+            std::u16string_view(reinterpret_cast<const char16_t*>(block.get()), length)));
         return true;
     } catch (...) {
         ShowError(recordFromCurrentException());

@@ -8,6 +8,7 @@
 #include "Content.h"
 #include "ErrorRecord.h"
 #include "Host.h"
+#include "PassSteps.h"
 
 namespace pellomar {
 
@@ -220,7 +221,7 @@ bool referenceArrangeText(const std::u16string& vstrQry, const KeywordTable& vtb
                 pos = resume;
             }
         }
-        rstrResult = RestoreCrLf(work.text);
+        rstrResult = RestoreCrLf(withoutTrailingSpaces(work.text));
         return true;
     } catch (...) {
         platform::showErrorBox(recordFromCurrentException());

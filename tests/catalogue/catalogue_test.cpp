@@ -341,7 +341,7 @@ TEST(catalogue_test, queries) {
          u"a\U0001F600b",
          u"a\U0001F600\r\n    b",
          {}},
-        {"only spaces", kEveryday, u"          ", u"          ", {}},
+        {"only spaces: the end trim leaves nothing", kEveryday, u"          ", u"", {}},
         {"only spaces and line breaks", kEveryday, u"  \r\n  \r\n", u"  \r\n  \r\n", {}},
         {"the empty text", kEveryday, u"", u"", {}},
     };
@@ -425,7 +425,11 @@ TEST(catalogue_test, a_quote_row_leaves_an_empty_literal_whole) {
 TEST(catalogue_test, rows_that_could_not_end_the_pass_are_skipped) {
     const std::string blank = "\"\",1,1\r\n\"\",2,0\r\n\" \",2,1\r\n\"  \",3,0\r\n\"\r \",2,0\r\n";
     const Row rows[] = {
-        {"blank rows alone change nothing", kHeader + blank, u"a  b\r\n  c ", u"a  b\r\n  c ", {}},
+        {"blank rows alone change nothing but the end",
+         kHeader + blank,
+         u"a  b\r\n  c ",
+         u"a  b\r\n  c",
+         {}},
         {"blank rows among others",
          kHeader + blank + "select,1,1\r\n" + blank,
          u"a  b select  c",

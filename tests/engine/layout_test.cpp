@@ -52,7 +52,7 @@ TEST(layout_test, worked_example_and_basic_rules) {
         {"keyword at the very end", {word(u"select", 1)}, u"a select", u"a\r\nselect\r\n"},
         {"one character is never searched", {symbol(u"x", 1)}, u"x", u"x"},
         {"lone CR", kClauses, u"\r", u"\r\n"},
-        {"lone TAB", kClauses, u"\t", u"    "},
+        {"lone TAB: four spaces, which the end trim takes", kClauses, u"\t", u""},
         {"empty query", kClauses, u"", u""},
         {"re-found occurrence after indentation",
          {word(u"select", 3)},
@@ -185,6 +185,29 @@ TEST(layout_test, literals_and_comments_are_left_alone) {
          u"a,\r\n    b -- c"},
         {"comment after a keyword line", kClauses, u"select a -- first, only\r\nfrom t",
          u"select\r\n    a -- first, only\r\nfrom\r\n    t"},
+    };
+    for (const LayoutCase& c : cases) expectLayout(c);
+}
+
+// The tail rule indents what follows a keyword even when only line breaks follow it; the spaces
+// that leaves at the very end are dropped, so that a second layout finds nothing to change.
+TEST(layout_test, spaces_at_the_very_end_go) {
+    const LayoutCase cases[] = {
+        {"keyword before a final line break",
+         {word(u"select", 1)},
+         u"a select\r\n",
+         u"a\r\nselect\r\n"},
+        {"the same laid out again", {word(u"select", 1)}, u"a\r\nselect\r\n", u"a\r\nselect\r\n"},
+        {"no keyword found", kClauses, u"ab   ", u"ab"},
+        {"inside a literal that runs to the end", {symbol(u",", 1)}, u"a, 'b  ", u"a,\r\n    'b"},
+        {"a deep tail of line breaks only",
+         {word(u"end", 3)},
+         u"x end\r\n\r\n",
+         u"x\r\n        end\r\n"},
+        {"spaces ending other lines stay",
+         {word(u"select", 1)},
+         u"select \r  \rx  ",
+         u"select\r\n    \r\nx"},
     };
     for (const LayoutCase& c : cases) expectLayout(c);
 }
