@@ -1,3 +1,4 @@
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
@@ -9,6 +10,11 @@
 #include "TextCodec.h"
 
 namespace pellomar::platform {
+
+bool standardInputIsFile() {
+    struct stat st {};
+    return ::fstat(STDIN_FILENO, &st) == 0 && S_ISREG(st.st_mode);
+}
 
 std::optional<std::u16string> StdioClipboard::text() {
     std::string bytes;

@@ -4,6 +4,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <utility>
@@ -36,28 +38,60 @@ class Installed {
     // Runs argv (argv[0] defaults to this copy) with no display, input on standard input.
     Outcome run(const std::string& input, const std::vector<std::string>& args = {},
                 std::vector<std::string> prefix = {}, const fs::path& program = {}) const {
+        return spawn(input, args, std::move(prefix), program, {}, false);
+    }
+
+    // Runs this copy in a desktop session whose display cannot be reached: display holds
+    // DISPLAY and WAYLAND_DISPLAY (empty: unset). Input comes from a file or through a pipe.
+    Outcome runOnDesktop(const std::string& input, const std::array<std::string, 2>& display,
+                         bool throughPipe, const std::vector<std::string>& args = {}) const {
+        return spawn(input, args, {}, {}, display, throughPipe);
+    }
+
+  private:
+    Outcome spawn(const std::string& input, const std::vector<std::string>& args,
+                  std::vector<std::string> prefix, const fs::path& program,
+                  const std::array<std::string, 2>& display, bool throughPipe) const {
         const fs::path in = dir_.path() / "in.txt", out = dir_.path() / "out.txt",
                        err = dir_.path() / "err.txt";
         std::ofstream(in, std::ios::binary) << input;
         std::vector<std::string> argv = std::move(prefix);
         argv.push_back((program.empty() ? exe() : program).string());
         argv.insert(argv.end(), args.begin(), args.end());
+        // Through a pipe, the parent writes the input after the child has started.
+        std::array<int, 2> pipeFds{-1, -1};
+        if (throughPipe && ::pipe(pipeFds.data()) != 0) return {};
         const pid_t pid = ::fork();
         if (pid == 0) {
-            const int fdIn = ::open(in.c_str(), O_RDONLY);
+            const int fdIn = throughPipe ? pipeFds[0] : ::open(in.c_str(), O_RDONLY);
             const int fdOut = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
             const int fdErr = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
             ::dup2(fdIn, 0);
             ::dup2(fdOut, 1);
             ::dup2(fdErr, 2);
-            ::unsetenv("DISPLAY");
-            ::unsetenv("WAYLAND_DISPLAY");
+            if (throughPipe) ::close(pipeFds[1]);
+            const char* names[] = {"DISPLAY", "WAYLAND_DISPLAY"};
+            for (std::size_t i = 0; i < display.size(); ++i) {
+                if (display[i].empty()) {
+                    ::unsetenv(names[i]);
+                } else {
+                    ::setenv(names[i], display[i].c_str(), 1);
+                }
+            }
             std::vector<char*> cargv;
             cargv.reserve(argv.size() + 1);
             for (auto& a : argv) cargv.push_back(a.data());
             cargv.push_back(nullptr);
             ::execvp(cargv[0], cargv.data());
             ::_exit(127);
+        }
+        if (throughPipe) {
+            ::close(pipeFds[0]);
+            // The child may end without reading (it takes the clipboard instead).
+            const auto previous = ::signal(SIGPIPE, SIG_IGN);
+            (void)!::write(pipeFds[1], input.data(), input.size());
+            ::close(pipeFds[1]);
+            ::signal(SIGPIPE, previous);
         }
         int raw = 0;
         ::waitpid(pid, &raw, 0);
@@ -68,7 +102,6 @@ class Installed {
         return o;
     }
 
-  private:
     testing_support::KeywordDir dir_;
 };
 
@@ -172,6 +205,60 @@ TEST(stdio_e2e_test, failures_write_nothing_and_say_why) {
         }
         EXPECT_EQ(o.err, err);
     }
+}
+
+// Standard input that is a regular file is laid out onto standard output even in a desktop
+// session, and the clipboard is not asked for: the displays here lead nowhere, so any attempt to
+// reach one would fail. A pipe keeps clipboard mode.
+TEST(stdio_e2e_test, a_file_on_standard_input_is_filtered_on_a_desktop) {
+    struct Case {
+        const char* what;
+        std::array<std::string, 2> display;  // DISPLAY, WAYLAND_DISPLAY; empty: unset
+        bool throughPipe;
+        std::vector<std::string> args;
+        bool filtered;
+    };
+    const std::string x11 = ":65000";
+    const std::string wayland = "pellomar-test-no-such-wayland-display";
+    const Case cases[] = {
+        {"X11 session, input from a file", {x11, ""}, false, {}, true},
+        {"Wayland session, input from a file", {"", wayland}, false, {}, true},
+        {"both set, input from a file, an argument without DEBUG",
+         {x11, wayland},
+         false,
+         {"-"},
+         true},
+        {"X11 session, input through a pipe", {x11, ""}, true, {}, false},
+    };
+    Installed dovlek;
+    dovlek.dir().writeBytes(kClauses);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Outcome o =
+            dovlek.runOnDesktop("select a from t\n", c.display, c.throughPipe, c.args);
+        if (c.filtered) {
+            EXPECT_EQ(o.status, 0);
+            EXPECT_EQ(o.out, "select\n    a\nfrom\n    t\n");
+            EXPECT_EQ(o.err, "");
+        } else {
+            // Clipboard mode, which cannot reach the display: it fails and writes nothing.
+            EXPECT_NE(o.status, 0);
+            EXPECT_EQ(o.out, "");
+            EXPECT_NE(o.err, "");
+        }
+    }
+}
+
+// On a host without a display, DEBUG asks for the window whatever standard input is.
+TEST(stdio_e2e_test, debug_with_a_file_on_standard_input_still_wants_the_window) {
+    Installed dovlek;
+    dovlek.dir().writeBytes(kClauses);
+    const Outcome o = dovlek.run("select a", {"DEBUG"});
+    EXPECT_EQ(o.status, 2);
+    EXPECT_EQ(o.out, "");
+    EXPECT_EQ(o.err,
+              "Pellomar: 75:Path/File access error: the test window (DEBUG) needs a display, but "
+              "neither DISPLAY nor WAYLAND_DISPLAY is set\n");
 }
 
 TEST(stdio_e2e_test, keyword_file_is_found_beside_the_real_executable) {
