@@ -32,11 +32,11 @@ std::optional<std::u16string> StdioClipboard::text() {
     std::size_t bad = 0;
     std::optional<std::u16string> text = decodeUtf8(bytes, &bad);
     if (!text) {
-        std::size_t line = 1;
-        for (std::size_t i = 0; i < bad; ++i) line += bytes[i] == '\n';
+        const BytePlace place = placeOfByte(bytes, bad);
         throw MorvantError(ErrorNumber::PathFileAccessError,
-                           "standard input is not UTF-8 text (line " + std::to_string(line) +
-                               ", byte " + std::to_string(bad + 1) + "); nothing was written");
+                           "standard input is not UTF-8 text (line " + std::to_string(place.line) +
+                               ", byte " + std::to_string(place.byte) +
+                               " of the line); nothing was written");
     }
     return lfToCrLf(*text);
 }

@@ -37,7 +37,7 @@ bool secondLayoutChangesNothing(const KeywordTable& rows, const std::u16string& 
     EXPECT_TRUE(MorvantTestPeer().ArrangeText(text, rows, once));
     EXPECT_TRUE(MorvantTestPeer().ArrangeText(once, rows, twice));
     EXPECT_TRUE(boxes.messages().empty());
-        return once == twice;
+    return once == twice;
 }
 
 // Everyday statements as people paste them: every kind of clause the shipped file has rows
@@ -114,8 +114,8 @@ class Statements {
         if (rnd_.chance(20)) return s;
         s += " from " + table();
         for (std::size_t j = rnd_.below(3); j > 0; --j) {
-            s += pick({" join ", " left join ", " inner join ", " left outer join ",
-                       " cross join ", " full join "}) +
+            s += pick({" join ", " left join ", " inner join ", " left outer join ", " cross join ",
+                       " full join "}) +
                  table() + " on " + column() + " = " + column();
         }
         if (rnd_.chance(70)) s += " where " + condition();

@@ -248,15 +248,23 @@ TEST(layout_test, failures_show_one_box_and_return_false) {
         {"tail level too deep",
          {word(u"select", 8192)},
          u"select a",
-         "6:Overflow: indent level 8192 is outside -8192..8191"},
+         "6:Overflow: the row \"select\": level 8192 cannot be indented (levels -8191..8191 always "
+         "work)"},
         {"keyword level too shallow",
          {word(u"select", -8192)},
          u"select a",
-         "6:Overflow: indent level -8193 is outside -8192..8191"},
+         "6:Overflow: the row \"select\": level -8192 cannot be indented (levels -8191..8191 "
+         "always work)"},
         {"level minus one leaves 16 bits",
          {word(u"select", INT16_MIN)},
          u"select a",
-         "6:Overflow: the indent level -32769 is outside -32768..32767"},
+         "6:Overflow: the row \"select\": level -32768 cannot be indented (levels -8191..8191 "
+         "always work)"},
+        {"a row's control characters are escaped",
+         {symbol(u"\x01", 9000)},
+         u"a\x01 z",
+         "6:Overflow: the row \"\\x01\": level 9000 cannot be indented (levels -8191..8191 always "
+         "work)"},
     };
     for (const FailureCase& c : cases) {
         SCOPED_TRACE(c.what);
