@@ -126,6 +126,15 @@ if ((can_run)); then
         "$(printf 'select\n    a\nfrom\n    t left join u on u.id = t.id')" "$out"
 fi
 
+# A deleted keyword file comes back from the same .deb only when dpkg is told to (the user
+# guide's repair for a package installed from a local file).
+rm "$R/etc/pellomar/KEYWORD_ARRANGE.CSV"
+dpkg_root -i "$deb" >"$T/dpkg3.log" 2>&1 || { cat "$T/dpkg3.log" >&2; fail "dpkg reinstall"; }
+[[ ! -e $R/etc/pellomar/KEYWORD_ARRANGE.CSV ]] && pass "a plain reinstall leaves a deleted conffile deleted" ||
+    fail "a plain reinstall brought the deleted conffile back"
+dpkg_root -i --force-confmiss "$deb" >"$T/dpkg4.log" 2>&1 || { cat "$T/dpkg4.log" >&2; fail "dpkg -i --force-confmiss"; }
+check_layout "$R" "etc/pellomar/KEYWORD_ARRANGE.CSV|the default keyword file"
+
 # Removing the package leaves the edited configuration file; purging removes it.
 dpkg_root -r pellomar >/dev/null 2>&1 || fail "dpkg -r"
 [[ -f $R/etc/pellomar/KEYWORD_ARRANGE.CSV && ! -e $R/usr/lib/pellomar/dovlek ]] &&
