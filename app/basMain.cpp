@@ -175,6 +175,14 @@ int Main(const std::vector<std::string>& args) {
         }
         return ShowTestWindow(desktop);
     }
+    // A file on standard input is the text the user asked for, also in a desktop session: taking
+    // the clipboard instead would write nothing, and `dovlek < q.sql > q.sql.new && mv ...` would
+    // empty the file. Standard input alone decides: a pipe keeps clipboard mode (a launcher may
+    // hand one), and so does output to a file (a hotkey daemon may send it to .xsession-errors).
+    if (platform::standardInputIsFile()) {
+        platform::StdioClipboard stdio;
+        return ArrangeClipboardReported(stdio);
+    }
     switch (desktop) {
         case platform::DesktopKind::X11:
             return ArrangeX11Clipboard();

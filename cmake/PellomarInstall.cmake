@@ -7,6 +7,8 @@
 #   bin/dovlek -> ../lib/pellomar/dovlek
 #   share/pellomar/KEYWORD_ARRANGE.CSV the pristine default, to compare with or start over from
 #   share/applications/pellomar.desktop, share/icons/hicolor/..., share/man/man1/dovlek.1
+#   share/doc/pellomar/               copyright, README.md, docs/USER-GUIDE.md and docs/images/,
+#                                      laid out as in the source tree so that the links resolve
 #
 # The keyword file is the user's to edit, so a later install never overwrites it. The Debian
 # package goes further and ships it as a conffile in /etc/pellomar/ with a symlink beside the
@@ -36,15 +38,23 @@ if(EXISTS "${PROJECT_SOURCE_DIR}/app/resources/pellomar-32.png")
 endif()
 install(FILES "${PELLOMAR_PACKAGING_DIR}/dovlek.1" DESTINATION share/man/man1)
 
+set(PELLOMAR_INSTALL_DOCDIR "share/doc/pellomar")
+install(FILES "${PELLOMAR_PACKAGING_DIR}/copyright" "${PROJECT_SOURCE_DIR}/README.md"
+        DESTINATION ${PELLOMAR_INSTALL_DOCDIR})
+install(FILES "${PROJECT_SOURCE_DIR}/docs/USER-GUIDE.md" DESTINATION ${PELLOMAR_INSTALL_DOCDIR}/docs)
+install(DIRECTORY "${PROJECT_SOURCE_DIR}/docs/images" DESTINATION ${PELLOMAR_INSTALL_DOCDIR}/docs)
+
 # --- Debian package: cpack -G DEB in the build directory -------------------------------------
 set(CPACK_PACKAGE_NAME "pellomar")
 set(CPACK_PACKAGE_VENDOR "Pellomar")
-set(CPACK_PACKAGE_CONTACT "Pellomar maintainers <pellomar@localhost>")
+set(CPACK_PACKAGE_CONTACT "Pellomar developers <maintainers@pellomar.invalid>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "lay out the SQL on the clipboard by your own keyword rules")
+# Debian wraps the long description at 80 columns.
 set(CPACK_PACKAGE_DESCRIPTION
-    "Copy a SQL statement, run dovlek (usually from a hotkey) and paste: the statement comes
-back broken into lines and indented at the keywords listed in a CSV file that the user
-maintains. With DEBUG on the command line it opens a small window for trying out the rules.")
+    "Copy a SQL statement, run dovlek (usually from a hotkey) and paste: the
+statement comes back broken into lines and indented at the keywords listed
+in a CSV file that the user maintains. With DEBUG on the command line it
+opens a small window for trying out the rules.")
 set(CPACK_PACKAGING_INSTALL_PREFIX "/usr")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
@@ -61,8 +71,11 @@ if(PELLOMAR_GUI)
 endif()
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA "${PELLOMAR_PACKAGING_DIR}/deb/conffiles")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
-# Moves the keyword file into /etc/pellomar/ inside the staged tree, before it is packed.
-set(CPACK_PRE_BUILD_SCRIPTS "${PELLOMAR_PACKAGING_DIR}/deb/StageConffile.cmake")
+# Moves the keyword file into /etc/pellomar/ inside the staged tree, and adds the changelog,
+# before it is packed.
+set(CPACK_PRE_BUILD_SCRIPTS "${PELLOMAR_PACKAGING_DIR}/deb/StageConffile.cmake"
+                            "${PELLOMAR_PACKAGING_DIR}/deb/StageDocs.cmake")
+set(CPACK_PELLOMAR_PACKAGING_DIR "${PELLOMAR_PACKAGING_DIR}")
 set(CPACK_GENERATOR "DEB")
 set(CPACK_SOURCE_GENERATOR "")
 include(CPack)

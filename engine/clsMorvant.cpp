@@ -12,6 +12,7 @@
 
 #include "Checked.h"
 #include "Host.h"
+#include "PassSteps.h"
 #include "TextCodec.h"
 #include "basCsv.h"
 
@@ -185,8 +186,8 @@ struct ArrangeCursor {
     std::uint8_t outLastContent = 0;
     std::size_t outLeading = 0;
     bool measuring = false;
-    // The two indentations of the current row, built once the row's first splice has passed the
-    // level checks.
+    // The two indentations of the current row, in spaces, measured (and their levels checked)
+    // when the row's keyword is first found.
     std::optional<std::size_t> lineIndent;
     std::optional<std::size_t> tailIndent;
 
@@ -267,12 +268,6 @@ struct ArrangeCursor {
 };
 
 namespace {
-
-std::string shownText(std::u16string_view line) {
-    constexpr std::size_t kMax = 120;
-    if (line.size() <= kMax) return platform::encodeUtf8(line);
-    return platform::encodeUtf8(line.substr(0, kMax)) + "...";
-}
 
 // Fields 2 and 3: a whole decimal number, optionally signed, spaces around it allowed.
 std::int16_t toInt16(std::u16string_view field, int column, const std::string& where) {
@@ -361,6 +356,11 @@ bool clsMorvant::ParseKeywords(const std::u16string& vstrText, KeywordTable& rtb
                 rest.remove_prefix(at + 2);
             }
         }
+        rtblKeywords.source.file = path;
+        // Lone CRs end no line: such a file is one header line and gives no rows, which the
+        // pass then reports; its message says why.
+        rtblKeywords.source.loneCrLineEnds =
+            lines.size() == 1 && lines.front().find(u'\r') != std::u16string_view::npos;
         const auto highest = static_cast<std::int64_t>(lines.size()) - 1;
         if (highest > INT16_MAX) throw MorvantError(ErrorNumber::Overflow, tooManyLines(path));
         const auto n = static_cast<std::int16_t>(highest);
@@ -391,6 +391,8 @@ bool clsMorvant::ParseKeywords(const std::u16string& vstrText, KeywordTable& rtb
                 row.intIndent = toInt16(fields[1], 2, where + " (" + shownText(line) + ")");
                 row.intLineHead = toInt16(fields[2], 3, where + " (" + shownText(line) + ")");
                 rtblKeywords.push_back(std::move(row));
+                rtblKeywords.source.lines.push_back(std::int32_t{i} + 1);
+                rtblKeywords.source.texts.emplace_back(line);
             }
             if (i == INT16_MAX) throw MorvantError(ErrorNumber::Overflow, tooManyLines(path));
             ++i;
@@ -430,15 +432,12 @@ bool clsMorvant::ArrangeText(const std::u16string& vstrQry, const KeywordTable& 
             std::u16string().swap(normal.text);  // let go before the flags are copied
             std::copy(normal.content.begin(), normal.content.end(), work.c() + work.rest);
         }
-        if (vtblKeywords.empty()) {
-            throw MorvantError(ErrorNumber::SubscriptOutOfRange,
-                               "the keyword table is empty: KEYWORD_ARRANGE.CSV has no rows after "
-                               "its header line");
-        }
+        if (vtblKeywords.empty()) throw emptyTableError(vtblKeywords.source);
         const auto last = checkedNarrow<std::int16_t>(
             static_cast<std::int64_t>(vtblKeywords.size()) - 1, "the keyword row index");
         for (std::int32_t k = 0; k <= last; ++k) {
-            const typKeyword& row = vtblKeywords[static_cast<std::size_t>(k)];
+            const auto rowIndex = static_cast<std::size_t>(k);
+            const typKeyword& row = vtblKeywords[rowIndex];
             if (rowIsSkipped(row.strWord)) continue;
             std::u16string needle = row.strWord;
             platform::lowerInPlace(needle);
@@ -536,6 +535,15 @@ bool clsMorvant::ArrangeText(const std::u16string& vstrQry, const KeywordTable& 
                         at = hit + m + 1;
                         continue;
                     }
+                    // The levels are checked when the row's keyword is first found, so that a deep
+                    // row that never matches does no harm.
+                    if (!cur.lineIndent) {
+                        cur.lineIndent =
+                            indentSpaces(vtblKeywords, rowIndex, std::int32_t{row.intIndent} - 1);
+                    }
+                    if (behindExists && !cur.tailIndent) {
+                        cur.tailIndent = indentSpaces(vtblKeywords, rowIndex, row.intIndent);
+                    }
                     BreakAtKeyword(cur, row, hit);
                     at = 0;
                 }
@@ -569,8 +577,8 @@ bool clsMorvant::ArrangeText(const std::u16string& vstrQry, const KeywordTable& 
         const std::size_t length = work.end - work.rest;
         std::memmove(work.t(), work.t() + work.rest, length * sizeof(char16_t));
         resizeBlock(block, std::max<std::size_t>(length, 1) * kCodeUnitBytes);
-        rstrResult = RestoreCrLf(
-            std::u16string_view(reinterpret_cast<const char16_t*>(block.get()), length));
+        rstrResult = RestoreCrLf(withoutTrailingSpaces(
+            std::u16string_view(reinterpret_cast<const char16_t*>(block.get()), length)));
         return true;
     } catch (...) {
         ShowError(recordFromCurrentException());
@@ -676,9 +684,8 @@ void clsMorvant::BreakAtKeyword(ArrangeCursor& rCursor, const typKeyword& vKeywo
         while (!w.empty() && w.front() == kSpace) w.remove_prefix(1);
         return w;
     }();
-    const auto wordLevel =
-        checkedNarrow<std::int16_t>(std::int64_t{vKeyword.intIndent} - 1, "the indent level");
-    if (!cur.lineIndent) cur.lineIndent = Indent(wordLevel, u"").size();
+    // The caller has checked the levels and measured the indentations (cur.lineIndent, and
+    // cur.tailIndent when there is a tail).
     const std::size_t lineLength = *cur.lineIndent + word.size() + 1;
 
     // The tail: trimmed, stripped of leading line breaks, trimmed again, indented; only its
@@ -688,7 +695,6 @@ void clsMorvant::BreakAtKeyword(ArrangeCursor& rCursor, const typKeyword& vKeywo
     std::size_t tailEnd = wordEnd;
     std::size_t tailIndent = 0;
     if (hasTail) {
-        if (!cur.tailIndent) cur.tailIndent = Indent(vKeyword.intIndent, u"").size();
         tailIndent = *cur.tailIndent;
         tailEnd = cur.end;
         while (tailEnd > wordEnd && t[tailEnd - 1] == kSpace) --tailEnd;

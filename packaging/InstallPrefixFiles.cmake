@@ -32,6 +32,20 @@ message(STATUS "Installing: ${_link} -> ../${PELLOMAR_PKGDIR}/dovlek")
 file(CREATE_LINK "../${PELLOMAR_PKGDIR}/dovlek" "${_link}" SYMBOLIC)
 list(APPEND CMAKE_INSTALL_MANIFEST_FILES "${_link}")
 
+# A per-user prefix's bin/ (~/.local/bin) is on PATH only from the next login, and only if it
+# existed then (Debian's ~/.profile adds it): say so, and how to check. Not when staging a
+# package (DESTDIR).
+if("$ENV{DESTDIR}" STREQUAL "")
+  string(REPLACE ":" ";" _path "$ENV{PATH}")
+  list(FIND _path "${CMAKE_INSTALL_PREFIX}/bin" _onPath)
+  if(_onPath EQUAL -1)
+    message(STATUS "Note: ${CMAKE_INSTALL_PREFIX}/bin is not on your PATH. "
+                   "For ~/.local, Debian's ~/.profile adds ~/.local/bin at your next login; "
+                   "check with: command -v dovlek. Hotkeys need the full path anyway: "
+                   "${CMAKE_INSTALL_PREFIX}/bin/dovlek")
+  endif()
+endif()
+
 # The desktop entry names the installed program by its full path: ~/.local/bin is not on every
 # desktop session's PATH.
 set(PELLOMAR_EXEC "${CMAKE_INSTALL_PREFIX}/bin/dovlek")

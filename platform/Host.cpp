@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <clocale>
@@ -136,7 +137,7 @@ bool localeIsUtf8OrPlain() {
            std::strcmp(codeset, "utf8") == 0;
 }
 
-// For the rare non-UTF-8 locale (ISO-8859-1, EUC-JP, ...): decode through iconv.
+// For the rare non-UTF-8 locale (ISO-8859-1, EUC-JP, TSCII, ...): decode through iconv.
 std::optional<std::u16string> decodeWithIconv(std::string_view bytes, std::size_t* badOffset) {
     iconv_t cd = iconv_open("UTF-16LE", nl_langinfo(CODESET));
     // NOLINTNEXTLINE(performance-no-int-to-ptr): iconv's own failure value
@@ -146,16 +147,33 @@ std::optional<std::u16string> decodeWithIconv(std::string_view bytes, std::size_
             std::string("the locale's charset cannot be decoded: ") + nl_langinfo(CODESET));
     }
     std::unique_ptr<void, int (*)(iconv_t)> guard(cd, iconv_close);
-    std::vector<char> out(bytes.size() * 4 + 4);
+    // Most bytes become one code unit; some charsets give more (one TSCII byte is up to four
+    // Tamil characters), and the room grows when iconv says it ran out.
+    std::vector<char> out(bytes.size() * 2 + 16);
+    std::size_t used = 0;
     char* in = const_cast<char*>(bytes.data());
     std::size_t inLeft = bytes.size();
-    char* outp = out.data();
-    std::size_t outLeft = out.size();
-    if (iconv(cd, &in, &inLeft, &outp, &outLeft) == static_cast<std::size_t>(-1)) {
+    for (;;) {
+        char* outp = out.data() + used;
+        std::size_t outLeft = out.size() - used;
+        // With all input taken, one more call writes what a stateful charset still holds.
+        const bool flush = inLeft == 0;
+        const std::size_t done = flush ? iconv(cd, nullptr, nullptr, &outp, &outLeft)
+                                       : iconv(cd, &in, &inLeft, &outp, &outLeft);
+        const int err = errno;
+        used = static_cast<std::size_t>(outp - out.data());
+        if (done != static_cast<std::size_t>(-1)) {
+            if (flush) break;
+            continue;
+        }
+        if (err == E2BIG) {
+            out.resize(out.size() * 2);
+            continue;
+        }
         if (badOffset) *badOffset = static_cast<std::size_t>(in - bytes.data());
         return std::nullopt;
     }
-    const std::size_t units = (out.size() - outLeft) / 2;
+    const std::size_t units = used / 2;
     std::u16string text(units, u'\0');
     for (std::size_t i = 0; i < units; ++i) {
         text[i] = static_cast<char16_t>(static_cast<unsigned char>(out[2 * i]) |
@@ -167,16 +185,37 @@ std::optional<std::u16string> decodeWithIconv(std::string_view bytes, std::size_
 }  // namespace
 
 std::u16string decodeKeywordText(std::string_view bytes, const fs::path& path) {
+    const auto decode = [](std::string_view part, std::size_t* bad) {
+        return localeIsUtf8OrPlain() ? decodeUtf8(part, bad) : decodeWithIconv(part, bad);
+    };
+    // Line 1 is a header that is never read as a row, so bytes in it that do not decode (a
+    // Latin-1 or CP932 header above UTF-8 rows, say) must not fail the file. It is decoded on its
+    // own; if it does not decode, its ASCII characters stand for it (its CRs among them, which
+    // tell a file with lone-CR line ends).
+    const std::size_t headerEnd = std::min(bytes.find('\n'), bytes.size());
+    const std::string_view header = bytes.substr(0, headerEnd);
     std::size_t bad = 0;
-    std::optional<std::u16string> text =
-        localeIsUtf8OrPlain() ? decodeUtf8(bytes, &bad) : decodeWithIconv(bytes, &bad);
+    std::optional<std::u16string> text = decode(header, &bad);
     if (!text) {
-        std::size_t line = 1;
-        for (std::size_t i = 0; i < bad && i < bytes.size(); ++i) line += bytes[i] == '\n';
-        const char* charset = localeIsUtf8OrPlain() ? "UTF-8" : nl_langinfo(CODESET);
-        throw MorvantError(ErrorNumber::PathFileAccessError,
-                           path.string() + " line " + std::to_string(line) + " is not valid " +
-                               charset + " (byte " + std::to_string(bad + 1) + ")");
+        text.emplace();
+        for (const char c : header) {
+            text->push_back(static_cast<unsigned char>(c) < 0x80 ? static_cast<char16_t>(c)
+                                                                 : u'\uFFFD');
+        }
+    }
+    if (headerEnd < bytes.size()) {
+        const std::string_view rows = bytes.substr(headerEnd + 1);
+        const std::optional<std::u16string> rowsText = decode(rows, &bad);
+        if (!rowsText) {
+            const BytePlace place = placeOfByte(bytes, headerEnd + 1 + bad);
+            const char* charset = localeIsUtf8OrPlain() ? "UTF-8" : nl_langinfo(CODESET);
+            throw MorvantError(ErrorNumber::PathFileAccessError,
+                               path.string() + " line " + std::to_string(place.line) +
+                                   " is not valid " + charset + " (byte " +
+                                   std::to_string(place.byte) + " of the line)");
+        }
+        *text += u'\n';
+        *text += *rowsText;
     }
     return lfToCrLf(*text);
 }

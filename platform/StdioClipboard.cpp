@@ -1,3 +1,4 @@
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -9,6 +10,11 @@
 
 namespace pellomar::platform {
 
+bool standardInputIsFile() {
+    struct stat st {};
+    return ::fstat(STDIN_FILENO, &st) == 0 && S_ISREG(st.st_mode);
+}
+
 std::optional<std::u16string> StdioClipboard::text() {
     std::string bytes;
     if (const int err = readToEnd(STDIN_FILENO, bytes)) {
@@ -18,11 +24,11 @@ std::optional<std::u16string> StdioClipboard::text() {
     std::size_t bad = 0;
     std::optional<std::u16string> text = decodeUtf8(bytes, &bad);
     if (!text) {
-        std::size_t line = 1;
-        for (std::size_t i = 0; i < bad; ++i) line += bytes[i] == '\n';
+        const BytePlace place = placeOfByte(bytes, bad);
         throw MorvantError(ErrorNumber::PathFileAccessError,
-                           "standard input is not UTF-8 text (line " + std::to_string(line) +
-                               ", byte " + std::to_string(bad + 1) + "); nothing was written");
+                           "standard input is not UTF-8 text (line " + std::to_string(place.line) +
+                               ", byte " + std::to_string(place.byte) +
+                               " of the line); nothing was written");
     }
     return lfToCrLf(*text);
 }

@@ -84,6 +84,15 @@ std::string encodeUtf8(std::u16string_view text) {
     return out;
 }
 
+BytePlace placeOfByte(std::string_view bytes, std::size_t offset) {
+    BytePlace place;
+    const std::string_view before = bytes.substr(0, offset);
+    for (const char c : before) place.line += c == '\n' ? 1 : 0;
+    const std::size_t lineStart = before.rfind('\n');
+    place.byte = offset - (lineStart == std::string_view::npos ? 0 : lineStart + 1) + 1;
+    return place;
+}
+
 std::u16string lfToCrLf(std::u16string_view text) {
     std::u16string out;
     out.reserve(text.size() + text.size() / 16);

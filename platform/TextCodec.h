@@ -14,6 +14,14 @@ std::optional<std::u16string> decodeUtf8(std::string_view bytes, std::size_t* ba
 // A lone surrogate has no UTF-8 form; it becomes U+FFFD.
 std::string encodeUtf8(std::u16string_view text);
 
+// Where a byte lies in text whose lines end in LF: its line and its byte within that line, both
+// counted from 1, as messages name a place.
+struct BytePlace {
+    std::size_t line = 1;
+    std::size_t byte = 1;
+};
+BytePlace placeOfByte(std::string_view bytes, std::size_t offset);
+
 // Hosts around us end lines with LF (or CR LF); the engine wants CR LF on the way in.
 // Every LF that is not already preceded by CR gets one. A lone CR is left as it is.
 std::u16string lfToCrLf(std::u16string_view text);

@@ -3,18 +3,18 @@
 # window manager that draws the caption and a CJK font for "ﾃｽﾄ画面" and "検証", a sample query
 # typed into the box and laid out by the button.
 # Usage: scripts/screenshot.sh [DOVLEK [OUT.png]]
-#   DOVLEK   a built dovlek with the keyword file beside it (default: build/app/dovlek, built
+#   DOVLEK   a built dovlek with the keyword file beside it (default: build-run/app/dovlek, built
 #            here as run.sh does when missing)
 #   OUT.png  default: docs/images/test-window.png
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh build screenshot >&2
 
-dovlek=${1:-build/app/dovlek}
+dovlek=${1:-build-run/app/dovlek}
 out=${2:-docs/images/test-window.png}
 if [[ ! -x $dovlek && $# -eq 0 ]]; then
-    cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DPELLOMAR_TESTS=OFF >/dev/null
-    cmake --build build --target dovlek >&2
+    cmake -S . -B build-run -G Ninja -DCMAKE_BUILD_TYPE=Release -DPELLOMAR_TESTS=OFF >/dev/null
+    cmake --build build-run --target dovlek >&2
 fi
 [[ -x $dovlek ]] || { echo "screenshot.sh: no program at $dovlek" >&2; exit 2; }
 query='select o.id, c.name from orders o join customers c on c.id = o.customer_id where o.total > 100'

@@ -4,11 +4,11 @@
 set -euo pipefail
 
 declare -A groups=(
-  [build]="cmake ninja-build g++ pkg-config qt6-base-dev libxcb1-dev libxcb-xfixes0-dev qt6-qpa-plugins qt6-wayland wl-clipboard"
-  [test]="googletest libgtest-dev libgmock-dev xvfb xauth xclip xdotool x11-utils x11-apps python3-xlib procps dpkg-dev desktop-file-utils"
+  [build]="cmake ninja-build g++ pkg-config qt6-base-dev libxcb1-dev libxcb-xfixes0-dev libxkbcommon-dev qt6-qpa-plugins qt6-wayland wl-clipboard"
+  [test]="googletest libgtest-dev libgmock-dev xvfb xauth xclip xsel xdotool x11-utils x11-apps python3-xlib procps dpkg-dev desktop-file-utils clang-format-14 clang-tidy-14 lintian locales"
   [bench]="libbenchmark-dev hyperfine sqlformat xvfb xauth xclip"
   [fuzz]="clang libclang-rt-14-dev"
-  [package]="dpkg-dev file desktop-file-utils"
+  [package]="dpkg-dev file desktop-file-utils lintian"
   [screenshot]="xvfb xauth xdotool x11-utils x11-apps netpbm openbox fonts-noto-cjk"
   [fresh-debian]="debootstrap"
 )
@@ -27,8 +27,19 @@ for pkg in "${wanted[@]}"; do
 done
 ((${#missing[@]} == 0)) && exit 0
 
+SUDO=
+if [[ $(id -u) -ne 0 ]]; then
+  if ! command -v sudo >/dev/null 2>&1; then
+    # Nothing here can install them: say what is missing and who can, and stop before a build
+    # fails for want of them.
+    echo "setup.sh: these Debian packages are missing: ${missing[*]}" >&2
+    echo "setup.sh: installing them needs root (and there is no sudo); as root run:" >&2
+    echo "  apt-get install --no-install-recommends ${missing[*]}" >&2
+    exit 2
+  fi
+  SUDO=sudo
+fi
 echo "setup.sh: installing ${missing[*]}" >&2
-if [[ $(id -u) -ne 0 ]]; then SUDO=sudo; else SUDO=; fi
 export DEBIAN_FRONTEND=noninteractive
 # Another setup may be installing at the same moment (two scripts started together): wait for
 # its lock instead of failing.

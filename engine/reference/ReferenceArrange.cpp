@@ -8,6 +8,7 @@
 #include "Content.h"
 #include "ErrorRecord.h"
 #include "Host.h"
+#include "PassSteps.h"
 
 namespace pellomar {
 
@@ -140,8 +141,10 @@ MarkedText StripLeadingCr(MarkedText vText) {
     return vText;
 }
 
-MarkedText BreakAtKeyword(const MarkedText& vText, const typKeyword& vKeyword, std::int32_t vlngPos,
-                          std::int32_t vlngAfter, std::int32_t& rlngResume) {
+MarkedText BreakAtKeyword(const MarkedText& vText, const KeywordTable& vtblKeywords,
+                          std::size_t vlngRow, std::int32_t vlngPos, std::int32_t vlngAfter,
+                          std::int32_t& rlngResume) {
+    const typKeyword& vKeyword = vtblKeywords[vlngRow];
     const std::int32_t length = lengthOf(vText.text);
     MarkedText head = mid(vText, 1, std::int64_t{vlngPos} - 1);
     trimSpaces(head);
@@ -151,9 +154,8 @@ MarkedText BreakAtKeyword(const MarkedText& vText, const typKeyword& vKeyword, s
     // The keyword as the query wrote it, in the query's own letter case.
     MarkedText word = mid(vText, vlngPos, static_cast<std::int64_t>(vKeyword.strWord.size()));
     trimSpaces(word);
-    const auto wordLevel =
-        checkedNarrow<std::int16_t>(std::int64_t{vKeyword.intIndent} - 1, "the indent level");
-    MarkedText line = plain(Indent(wordLevel, u""));
+    MarkedText line = plain(std::u16string(
+        indentSpaces(vtblKeywords, vlngRow, std::int32_t{vKeyword.intIndent} - 1), kSpace));
     append(line, word);
     // Every keyword, word or symbol, ends its line.
     append(line, plain(std::u16string(1, kCr)));
@@ -163,7 +165,8 @@ MarkedText BreakAtKeyword(const MarkedText& vText, const typKeyword& vKeyword, s
         trimSpaces(tail);
         tail = StripLeadingCr(std::move(tail));
         trimSpaces(tail);
-        MarkedText indented = plain(Indent(vKeyword.intIndent, u""));
+        MarkedText indented =
+            plain(std::u16string(indentSpaces(vtblKeywords, vlngRow, vKeyword.intIndent), kSpace));
         append(indented, tail);
         tail = std::move(indented);
     }
@@ -182,11 +185,7 @@ bool referenceArrangeText(const std::u16string& vstrQry, const KeywordTable& vtb
                           std::u16string& rstrResult) {
     try {
         MarkedText work = NormalizeText(vstrQry);
-        if (vtblKeywords.empty()) {
-            throw MorvantError(ErrorNumber::SubscriptOutOfRange,
-                               "the keyword table is empty: KEYWORD_ARRANGE.CSV has no rows after "
-                               "its header line");
-        }
+        if (vtblKeywords.empty()) throw emptyTableError(vtblKeywords.source);
         const auto last = checkedNarrow<std::int16_t>(
             static_cast<std::int64_t>(vtblKeywords.size()) - 1, "the keyword row index");
         for (std::int32_t k = 0; k <= last; ++k) {
@@ -214,13 +213,14 @@ bool referenceArrangeText(const std::u16string& vstrQry, const KeywordTable& vtb
                     continue;
                 }
                 std::int32_t resume = 0;
-                work = BreakAtKeyword(work, row, pos, after, resume);
+                work = BreakAtKeyword(work, vtblKeywords, static_cast<std::size_t>(k), pos, after,
+                                      resume);
                 // Go on right behind the keyword's line in the rebuilt text: the splice moved
                 // the tail, and uncorrected positions would skip occurrences.
                 pos = resume;
             }
         }
-        rstrResult = RestoreCrLf(work.text);
+        rstrResult = RestoreCrLf(withoutTrailingSpaces(work.text));
         return true;
     } catch (...) {
         platform::showErrorBox(recordFromCurrentException());

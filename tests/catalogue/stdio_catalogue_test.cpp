@@ -161,8 +161,8 @@ TEST(stdio_catalogue_test, hostile_texts_on_the_stand_in_clipboard) {
         {"an encoded lone surrogate is not UTF-8: refused, nothing written", kEveryday,
          "select \xed\xa0\x80 from t", 2, "",
          "Pellomar: 75:Path/File access error: standard input is not UTF-8 text (line 1, byte "
-         "8); nothing was written\n"},
-        {"only spaces", kEveryday, "     ", 0, "     ", ""},
+         "8 of the line); nothing was written\n"},
+        {"only spaces: the end trim leaves nothing", kEveryday, "     ", 0, "", ""},
         {"nothing at all", kEveryday, "", 0, "", ""},
         {"CR LF and LF alike come out as LF", kEveryday, "select a\r\nfrom t\nwhere x", 0,
          "select\n    a\nfrom\n    t\nwhere\n    x", ""},

@@ -125,6 +125,74 @@ TEST(DefaultKeywordFile, LoadsTheSameWithLfLineEnds) {
     }
 }
 
+// Words of a laid-out line, lower-cased; none for a line with a literal or comment, whose words
+// are not the statement's.
+std::vector<std::string> wordsOf(const std::string& line) {
+    std::vector<std::string> words;
+    if (line.find_first_of("'\"") != std::string::npos || line.find("--") != std::string::npos ||
+        line.find("/*") != std::string::npos) {
+        return words;
+    }
+    std::string word;
+    for (const char c : line + " ") {
+        if (c == ' ') {
+            if (!word.empty()) words.push_back(word);
+            word.clear();
+        } else {
+            word.push_back(c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c);
+        }
+    }
+    return words;
+}
+
+// Why the shipped file has both the bare join row and the rows of qualified joins: the join row
+// breaks before every JOIN, and the qualified rows first give the qualifier a line of its own.
+// Without them the qualifier would end the line before (" c.id = o.id left" over "join"), where
+// it reads as part of that clause; without the join row a bare JOIN would stay inside the line
+// before it. Neither happens in the reviewed queries or the corpus.
+TEST(DefaultKeywordFile, NoJoinIsLeftInsideAnotherLine) {
+    std::vector<fs::path> inputs;
+    for (const LayoutCase& c : kCases)
+        inputs.push_back(queryDir() / (std::string(c.name) + ".sql"));
+    if (const fs::path corpus = testing_support::corpusDir(); !corpus.empty()) {
+        for (const auto& entry : fs::directory_iterator(corpus)) {
+            if (entry.path().extension() == ".sql") inputs.push_back(entry.path());
+        }
+    }
+    const std::vector<std::string> qualifiers = {"left",  "right", "full",
+                                                 "inner", "cross", "outer"};
+    int joins = 0;
+    for (const fs::path& input : inputs) {
+        SCOPED_TRACE(input.filename().string());
+        const LaidOut out =
+            arrange(defaultKeywordFile(), platform::lfToCrLf(u16(readBytes(input))));
+        ASSERT_TRUE(out.boxes.empty());
+        const std::string text = u8(platform::crLfToLf(out.text));
+        std::vector<std::string> lines;
+        for (std::size_t from = 0; from <= text.size();) {
+            const std::size_t end = std::min(text.find('\n', from), text.size());
+            lines.push_back(text.substr(from, end - from));
+            from = end + 1;
+        }
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            const std::vector<std::string> words = wordsOf(lines[i]);
+            const auto join = std::find(words.begin(), words.end(), "join");
+            if (join == words.end()) continue;
+            ++joins;
+            EXPECT_TRUE(join == words.begin()) << "JOIN inside a line: " << lines[i];
+            const std::vector<std::string> before = i > 0 ? wordsOf(lines[i - 1]) : words;
+            const bool qualified =
+                !before.empty() &&
+                std::find(qualifiers.begin(), qualifiers.end(), before.back()) != qualifiers.end();
+            if (qualified) {
+                EXPECT_EQ(before.size(), before.back() == "outer" ? 2u : 1u)
+                    << "a qualifier ends the line before a JOIN: " << lines[i - 1];
+            }
+        }
+    }
+    EXPECT_GE(joins, 7);
+}
+
 // A row the pass skips silently (empty or blank keyword) or a kind other than 0 and 1 would be
 // a slip in the shipped file that no layout above need reveal.
 TEST(DefaultKeywordFile, RowsAreWellFormed) {

@@ -6,8 +6,6 @@
 namespace pellomar {
 namespace {
 
-using testing_support::u16;
-
 struct CsvCase {
     const char16_t* line;
     std::vector<std::u16string> fields;

@@ -16,8 +16,6 @@ namespace {
 namespace fs = std::filesystem;
 using testing_support::BoxCapture;
 using testing_support::KeywordDir;
-using testing_support::u16;
-using testing_support::visible;
 
 std::string rowsText(const std::string& header, int rows, const std::string& row,
                      bool finalLineEnd) {
@@ -61,6 +59,12 @@ TEST(keyword_file_test, rows_come_from_the_lines_after_the_header) {
         {"empty file", "", {}},
         {"UTF-8 keyword", "h\r\n\xe6\xa4\x9c\xe8\xa8\xbc,1,1", {{u"\u691c\u8a3c", 1, 1}}},
         {"byte-order mark sits in the header", "\xef\xbb\xbfh\r\nselect,1,1", {{u"select", 1, 1}}},
+        // The header is never read, so bytes in it that do not decode fail nothing.
+        {"Latin-1 header",
+         "KEYWORD,NIV\xc9"
+         "AU\r\nselect,1,1",
+         {{u"select", 1, 1}}},
+        {"CP932 header", "\x83\x4c\x81\x5b,\x83\x8c\x83\x78\x83\x8b\nfrom,1,1", {{u"from", 1, 1}}},
     };
     for (const TableCase& c : cases) {
         SCOPED_TRACE(c.what);
@@ -97,7 +101,7 @@ TEST(keyword_file_test, a_bad_row_fails_the_whole_load_with_its_line) {
         {"commas only", "h\r\nselect,1,1\r\n,,",
          "9:Subscript out of range: {path} line 3 has fewer than three fields: ,,"},
         {"TABs are not blank", "h\r\n\t\t",
-         "9:Subscript out of range: {path} line 2 has fewer than three fields: \t\t"},
+         "9:Subscript out of range: {path} line 2 has fewer than three fields: \\t\\t"},
         {"not a number", "h\r\nselect,x,1",
          "13:Type mismatch: {path} line 2 (select,x,1), field 2 \"x\" is not a whole number"},
         {"empty number", "h\r\nselect,,1",
@@ -107,7 +111,7 @@ TEST(keyword_file_test, a_bad_row_fails_the_whole_load_with_its_line) {
         {"sign alone", "h\r\nselect,-,1",
          "13:Type mismatch: {path} line 2 (select,-,1), field 2 \"-\" is not a whole number"},
         {"lone CR does not separate lines", "h\r\nselect,1,1\rfrom,1,1",
-         "13:Type mismatch: {path} line 2 (select,1,1\rfrom,1,1), field 3 \"1\rfrom\" is not a "
+         "13:Type mismatch: {path} line 2 (select,1,1\\rfrom,1,1), field 3 \"1\\rfrom\" is not a "
          "whole number"},
         {"level too large", "h\r\nselect,32768,1",
          "6:Overflow: {path} line 2 (select,32768,1), field 2 \"32768\" is outside -32768..32767"},
@@ -122,15 +126,34 @@ TEST(keyword_file_test, a_bad_row_fails_the_whole_load_with_its_line) {
         {"line numbers count LF-ended lines too", "h\nselect,1,1\n\nfrom,1",
          "9:Subscript out of range: {path} line 4 has fewer than three fields: from,1"},
         {"bytes that are not UTF-8", "h\r\nselect,1,1\r\nfr\xffom,1,1\r\n",
-         "75:Path/File access error: {path} line 3 is not valid UTF-8 (byte 18)"},
+         "75:Path/File access error: {path} line 3 is not valid UTF-8 (byte 3 of the line)"},
         {"encoded surrogate", "h\r\n\xed\xa0\x80,1,1",
-         "75:Path/File access error: {path} line 2 is not valid UTF-8 (byte 4)"},
+         "75:Path/File access error: {path} line 2 is not valid UTF-8 (byte 1 of the line)"},
+        {"a bad byte counted in its own line, after long lines",
+         "h\r\n" + std::string(300, ' ') + "select,1,1\r\n  wh\xe9re,1,1",
+         "75:Path/File access error: {path} line 3 is not valid UTF-8 (byte 5 of the line)"},
         {"header only: the pass finds no rows", "KEYWORD,INDENT,LINEHEAD\r\n",
-         "9:Subscript out of range: the keyword table is empty: KEYWORD_ARRANGE.CSV has no rows "
-         "after its header line"},
+         "9:Subscript out of range: the keyword table is empty: {path} has no rows after its "
+         "header line"},
         {"no CR LF at all is one header line", "select,1,1",
-         "9:Subscript out of range: the keyword table is empty: KEYWORD_ARRANGE.CSV has no rows "
-         "after its header line"},
+         "9:Subscript out of range: the keyword table is empty: {path} has no rows after its "
+         "header line"},
+        {"lone-CR line ends: all rows are on line 1, and the message says so",
+         "KEYWORD,INDENT,LINEHEAD\rselect,1,1\rfrom,1,1\r",
+         "9:Subscript out of range: the keyword table is empty: {path} has no rows after its "
+         "header line (its lines end in a lone CR, which ends no line: all of it is line 1, the "
+         "header; save it with LF or CR LF line ends)"},
+        {"a lone CR at the end of a header with rows below is no such file", "h\r\r\n",
+         "9:Subscript out of range: the keyword table is empty: {path} has no rows after its "
+         "header line"},
+        {"a level that cannot be indented names its row, found when its keyword is",
+         "h\r\nselect,1,1\r\n\r\n  from, +9000,1  \r\n",
+         "6:Overflow: {path} line 4 (from, +9000,1): level 9000 cannot be indented (levels "
+         "-8191..8191 always work)"},
+        {"a negative level too, with the row's control characters escaped",
+         "h\r\nfrom,-8192,1,note\x07",
+         "6:Overflow: {path} line 2 (from,-8192,1,note\\x07): level -8192 cannot be indented "
+         "(levels -8191..8191 always work)"},
     };
     for (const ErrorCase& c : cases) {
         SCOPED_TRACE(c.what);

@@ -52,7 +52,7 @@ TEST(layout_test, worked_example_and_basic_rules) {
         {"keyword at the very end", {word(u"select", 1)}, u"a select", u"a\r\nselect\r\n"},
         {"one character is never searched", {symbol(u"x", 1)}, u"x", u"x"},
         {"lone CR", kClauses, u"\r", u"\r\n"},
-        {"lone TAB", kClauses, u"\t", u"    "},
+        {"lone TAB: four spaces, which the end trim takes", kClauses, u"\t", u""},
         {"empty query", kClauses, u"", u""},
         {"re-found occurrence after indentation",
          {word(u"select", 3)},
@@ -189,6 +189,29 @@ TEST(layout_test, literals_and_comments_are_left_alone) {
     for (const LayoutCase& c : cases) expectLayout(c);
 }
 
+// The tail rule indents what follows a keyword even when only line breaks follow it; the spaces
+// that leaves at the very end are dropped, so that a second layout finds nothing to change.
+TEST(layout_test, spaces_at_the_very_end_go) {
+    const LayoutCase cases[] = {
+        {"keyword before a final line break",
+         {word(u"select", 1)},
+         u"a select\r\n",
+         u"a\r\nselect\r\n"},
+        {"the same laid out again", {word(u"select", 1)}, u"a\r\nselect\r\n", u"a\r\nselect\r\n"},
+        {"no keyword found", kClauses, u"ab   ", u"ab"},
+        {"inside a literal that runs to the end", {symbol(u",", 1)}, u"a, 'b  ", u"a,\r\n    'b"},
+        {"a deep tail of line breaks only",
+         {word(u"end", 3)},
+         u"x end\r\n\r\n",
+         u"x\r\n        end\r\n"},
+        {"spaces ending other lines stay",
+         {word(u"select", 1)},
+         u"select \r  \rx  ",
+         u"select\r\n    \r\nx"},
+    };
+    for (const LayoutCase& c : cases) expectLayout(c);
+}
+
 TEST(layout_test, laying_out_again_changes_nothing) {
     MorvantTestPeer peer;
     BoxCapture boxes;
@@ -225,15 +248,23 @@ TEST(layout_test, failures_show_one_box_and_return_false) {
         {"tail level too deep",
          {word(u"select", 8192)},
          u"select a",
-         "6:Overflow: indent level 8192 is outside -8192..8191"},
+         "6:Overflow: the row \"select\": level 8192 cannot be indented (levels -8191..8191 always "
+         "work)"},
         {"keyword level too shallow",
          {word(u"select", -8192)},
          u"select a",
-         "6:Overflow: indent level -8193 is outside -8192..8191"},
+         "6:Overflow: the row \"select\": level -8192 cannot be indented (levels -8191..8191 "
+         "always work)"},
         {"level minus one leaves 16 bits",
          {word(u"select", INT16_MIN)},
          u"select a",
-         "6:Overflow: the indent level -32769 is outside -32768..32767"},
+         "6:Overflow: the row \"select\": level -32768 cannot be indented (levels -8191..8191 "
+         "always work)"},
+        {"a row's control characters are escaped",
+         {symbol(u"\x01", 9000)},
+         u"a\x01 z",
+         "6:Overflow: the row \"\\x01\": level 9000 cannot be indented (levels -8191..8191 always "
+         "work)"},
     };
     for (const FailureCase& c : cases) {
         SCOPED_TRACE(c.what);

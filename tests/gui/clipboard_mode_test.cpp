@@ -3,6 +3,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "Support.h"
@@ -18,7 +19,8 @@ const KeywordTable kClauses = {{u"select", 1, 1}, {u"from", 1, 1}, {u"where", 1,
 
 class RecordingClipboard final : public platform::Clipboard {
   public:
-    explicit RecordingClipboard(std::optional<std::u16string> content) : content(content) {}
+    explicit RecordingClipboard(std::optional<std::u16string> content)
+        : content(std::move(content)) {}
     std::optional<std::u16string> text() override {
         calls.push_back("text");
         return content;

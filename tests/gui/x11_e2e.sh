@@ -405,8 +405,8 @@ hostile_clipboard_texts)
     step "astral characters and a literal"
     check_text $'select \U1F600, \'\U1F600, x\' from t' \
         $'select\n    \U1F600,\n    \'\U1F600, x\'\nfrom\n    t'
-    step "only spaces"
-    check_text '     ' '     '
+    step "only spaces: the end of a layout carries none"
+    check_text '     ' ''
     step "a TAB-separated line"
     check_text $'select a,\tb from t' $'select\n    a,\n    b\nfrom\n    t'
     step "a byte-order mark and a NUL, kept as standard input keeps them"
@@ -641,6 +641,23 @@ closed_standard_descriptors)
     expect_status 0
     expect_clipboard $'select\n    a\nfrom\n    t'
     [[ -n $(serving_pids) ]] || fail "no process serves the result"
+    ;;
+
+filter_in_a_desktop_session)
+    # A file on standard input is laid out onto standard output and the clipboard is left
+    # alone; a pipe on standard input keeps clipboard mode.
+    worked_example_rows
+    clip_set_text 'select b from u'
+    printf 'select a from t\n' >"$tmp/q.sql"
+    run_dovlek <"$tmp/q.sql"
+    expect_status 0
+    [[ $out == $'select\n    a\nfrom\n    t' ]] || fail "standard output holds $(printf '%q' "$out")"
+    expect_clipboard 'select b from u'
+    no_server || fail "dovlek took the clipboard"
+    printf 'select a from t\n' | run_dovlek
+    expect_status 0
+    [[ -z $out ]] || fail "clipboard mode wrote to standard output: $out"
+    expect_clipboard $'select\n    b\nfrom\n    u'
     ;;
 
 *)

@@ -94,6 +94,27 @@ check_x11_clipboard() {
     wait "$xvfb" 2>/dev/null
 }
 
+# The installed documentation: the README and the user guide where their links find what they
+# link to (pictures included), and the copyright file.
+doc_layout=(
+    "share/doc/pellomar/copyright|file"
+    "share/doc/pellomar/README.md|file"
+    "share/doc/pellomar/docs/USER-GUIDE.md|file"
+    "share/doc/pellomar/docs/images/test-window.png|file"
+)
+# check_doc_links DOCDIR: every relative link of the installed Markdown files resolves.
+check_doc_links() {
+    local doc=$1 md target n=0
+    for md in "$doc/README.md" "$doc/docs/USER-GUIDE.md"; do
+        while read -r target; do
+            n=$((n + 1))
+            [[ -e $(dirname "$md")/$target ]] && pass "${md#"$doc"/} links to $target" ||
+                fail "${md#"$doc"/} links to $target, which is not installed"
+        done < <(grep -oE '\]\([^)#:]+[)#]' "$md" | sed -E 's/^\]\(//; s/[)#]$//')
+    done
+    ((n > 0)) || fail "no links found in the installed documentation"
+}
+
 # check_layout ROOT "PATH|WHAT"...: each installed path under ROOT is what the row says.
 check_layout() {
     local root=$1 row path what f

@@ -33,6 +33,7 @@ deb=${debs[0]}
 field() { dpkg-deb -f "$deb" "$1"; }
 expect_eq "package name" pellomar "$(field Package)"
 expect_eq "architecture" "$(dpkg --print-architecture)" "$(field Architecture)"
+expect_eq "maintainer" "Pellomar developers <maintainers@pellomar.invalid>" "$(field Maintainer)"
 [[ $(field Depends) == *"libstdc++6"* ]] && pass "Depends has the C++ runtime (shlibdeps)" ||
     fail "Depends lacks libstdc++6: $(field Depends)"
 if [[ $GUI == ON ]]; then
@@ -44,6 +45,21 @@ if [[ $GUI == ON ]]; then
         [[ $(field Recommends) == *"$rec"* ]] && pass "Recommends has $rec" ||
             fail "Recommends lacks $rec: $(field Recommends)"
     done
+fi
+# lintian reports no errors. Its warnings are listed here when there are any; the two about
+# ldconfig come from CPack, which calls it for any shared object under /usr/lib, here the
+# program's private modules in /usr/lib/pellomar.
+if command -v lintian >/dev/null; then
+    lintian "$deb" >"$T/lintian.log" 2>&1
+    if grep -q '^E: ' "$T/lintian.log"; then
+        cat "$T/lintian.log" >&2
+        fail "lintian reports errors"
+    else
+        pass "lintian reports no errors"
+        grep '^W: ' "$T/lintian.log" | grep -v 'maintscript-calls-ldconfig' | sed 's/^/note: /' >&2
+    fi
+else
+    fail "lintian is missing (scripts/setup.sh package)"
 fi
 mkdir -p "$T/control"
 dpkg-deb -e "$deb" "$T/control"
@@ -70,10 +86,15 @@ layout=(
     "usr/share/applications/pellomar.desktop|file"
     "usr/share/icons/hicolor/scalable/apps/pellomar.svg|file"
     "usr/share/man/man1/dovlek.1.gz|file"
+    "usr/share/doc/pellomar/changelog.gz|file"
+    "${doc_layout[@]/#share/usr/share}"
 )
 # The desktop front end is a module that dovlek loads from beside its real path.
 [[ $GUI == ON ]] && layout+=("usr/lib/pellomar/libpellomar-desktop.so|file")
 check_layout "$R" "${layout[@]}"
+check_doc_links "$R/usr/share/doc/pellomar"
+expect_eq "the changelog's version is the package's" "$(field Version)" \
+    "$(zcat "$R/usr/share/doc/pellomar/changelog.gz" | sed -n '1s/^pellomar (\(.*\)).*/\1/p')"
 grep -qxF "Exec=/usr/bin/dovlek" "$R/usr/share/applications/pellomar.desktop" &&
     pass "desktop entry runs /usr/bin/dovlek" || fail "desktop entry Exec is not /usr/bin/dovlek"
 
@@ -104,6 +125,15 @@ if ((can_run)); then
     expect_eq "the edited rows take effect" \
         "$(printf 'select\n    a\nfrom\n    t left join u on u.id = t.id')" "$out"
 fi
+
+# A deleted keyword file comes back from the same .deb only when dpkg is told to (the user
+# guide's repair for a package installed from a local file).
+rm "$R/etc/pellomar/KEYWORD_ARRANGE.CSV"
+dpkg_root -i "$deb" >"$T/dpkg3.log" 2>&1 || { cat "$T/dpkg3.log" >&2; fail "dpkg reinstall"; }
+[[ ! -e $R/etc/pellomar/KEYWORD_ARRANGE.CSV ]] && pass "a plain reinstall leaves a deleted conffile deleted" ||
+    fail "a plain reinstall brought the deleted conffile back"
+dpkg_root -i --force-confmiss "$deb" >"$T/dpkg4.log" 2>&1 || { cat "$T/dpkg4.log" >&2; fail "dpkg -i --force-confmiss"; }
+check_layout "$R" "etc/pellomar/KEYWORD_ARRANGE.CSV|the default keyword file"
 
 # Removing the package leaves the edited configuration file; purging removes it.
 dpkg_root -r pellomar >/dev/null 2>&1 || fail "dpkg -r"

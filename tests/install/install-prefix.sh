@@ -25,10 +25,17 @@ layout=(
     "share/applications/pellomar.desktop|file"
     "share/icons/hicolor/scalable/apps/pellomar.svg|file"
     "share/man/man1/dovlek.1|file"
+    "${doc_layout[@]}"
 )
 # The desktop front end is a module that dovlek loads from beside its real path.
 [[ $GUI == ON ]] && layout+=("lib/pellomar/libpellomar-desktop.so|file")
 check_layout "$prefix" "${layout[@]}"
+
+check_doc_links "$prefix/share/doc/pellomar"
+
+# The prefix's bin/ is not on this PATH: the install says so, and how to check.
+grep -qF "$prefix/bin is not on your PATH" "$T/install.log" && pass "install names the missing PATH entry" ||
+    fail "install does not say that $prefix/bin is not on PATH"
 
 # The keyword file is the user's: writable by whoever installed it, without root.
 kw=$prefix/lib/pellomar/KEYWORD_ARRANGE.CSV

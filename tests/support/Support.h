@@ -18,7 +18,7 @@ struct MorvantTestPeer {
     MarkedText NormalizeText(std::u16string_view t) { return morvant.NormalizeText(t); }
     std::u16string RestoreCrLf(std::u16string_view t) { return morvant.RestoreCrLf(t); }
     bool IsDelimiter(std::u16string_view t) { return morvant.IsDelimiter(t); }
-    std::u16string StripLeadingCr(std::u16string t) {
+    std::u16string StripLeadingCr(const std::u16string& t) {
         return std::u16string(morvant.StripLeadingCr(t));
     }
     std::u16string Indent(std::int16_t level, std::u16string_view t) {

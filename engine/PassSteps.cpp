@@ -1,0 +1,70 @@
+#include "PassSteps.h"
+
+#include <cstdio>
+
+#include "TextCodec.h"
+
+namespace pellomar {
+
+std::u16string_view withoutTrailingSpaces(std::u16string_view text) {
+    const std::size_t last = text.find_last_not_of(u' ');
+    return text.substr(0, last == std::u16string_view::npos ? 0 : last + 1);
+}
+
+std::size_t indentSpaces(const KeywordTable& table, std::size_t index, std::int32_t level) {
+    constexpr std::int32_t kDeepest = 8191;
+    constexpr std::int32_t kShallowest = -8192;
+    if (level >= kShallowest && level <= kDeepest) return level > 0 ? std::size_t(level) * 4 : 0;
+    const typKeyword& row = table[index];
+    const KeywordSource& source = table.source;
+    std::string where;
+    if (index < source.lines.size() && index < source.texts.size()) {
+        where = source.file.string() + " line " + std::to_string(source.lines[index]) + " (" +
+                shownText(source.texts[index]) + ")";
+    } else {
+        where = "the row \"" + shownText(row.strWord) + "\"";
+    }
+    throw MorvantError(ErrorNumber::Overflow,
+                       where + ": level " + std::to_string(row.intIndent) +
+                           " cannot be indented (levels -8191..8191 always work)");
+}
+
+MorvantError emptyTableError(const KeywordSource& source) {
+    const std::string file =
+        source.file.empty() ? std::string("KEYWORD_ARRANGE.CSV") : source.file.string();
+    std::string detail =
+        "the keyword table is empty: " + file + " has no rows after its header line";
+    if (source.loneCrLineEnds) {
+        detail +=
+            " (its lines end in a lone CR, which ends no line: all of it is line 1, the header; "
+            "save it with LF or CR LF line ends)";
+    }
+    return MorvantError(ErrorNumber::SubscriptOutOfRange, detail);
+}
+
+std::string shownText(std::u16string_view text) {
+    constexpr std::size_t kMax = 120;
+    const bool cut = text.size() > kMax;
+    if (cut) text = text.substr(0, kMax);
+    std::u16string shown;
+    shown.reserve(text.size());
+    for (const char16_t c : text) {
+        const bool control = c < 0x20 || (c >= 0x7F && c <= 0x9F);
+        if (!control) {
+            shown.push_back(c);
+        } else if (c == u'\r') {
+            shown += u"\\r";
+        } else if (c == u'\n') {
+            shown += u"\\n";
+        } else if (c == u'\t') {
+            shown += u"\\t";
+        } else {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02X", static_cast<unsigned>(c));
+            for (const char* p = hex; *p != '\0'; ++p) shown.push_back(static_cast<char16_t>(*p));
+        }
+    }
+    return platform::encodeUtf8(shown) + (cut ? "..." : "");
+}
+
+}  // namespace pellomar

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "ErrorRecord.h"
+#include "typKeyword.h"
+
+// Steps that the layout pass (clsMorvant) and the direct pass it is checked against
+// (reference/) must take alike, and the messages they give; each lives here once so that the
+// two cannot drift apart.
+namespace pellomar {
+
+// The laid-out text without the spaces at its very end, also where they lie inside a comment or
+// literal that runs to the end. A keyword near the end leaves its tail's indentation there with
+// nothing behind it, and a second layout would then differ from the first by those spaces.
+// Spaces at the ends of other lines stay: a line of indentation alone that became empty would be
+// swallowed by the next layout, which again would not leave the text as it was.
+std::u16string_view withoutTrailingSpaces(std::u16string_view text);
+
+// The spaces of indentation at `level` for row `index` of the table: its keyword's line is at
+// intIndent - 1, the text after it at intIndent. A level whose four-fold does not fit 16 bits
+// (outside -8192..8191) is an overflow error naming the row as the keyword file holds it. The
+// pass asks only when it has found the row's keyword, so a deep row that never matches does no
+// harm; levels -8191..8191 therefore always work.
+std::size_t indentSpaces(const KeywordTable& table, std::size_t index, std::int32_t level);
+
+// The error of a pass given no rows at all, naming the keyword file it came from.
+MorvantError emptyTableError(const KeywordSource& source);
+
+// A row or field of the keyword file as messages show it: control characters escaped (\r, \n,
+// \t, \xNN), so that a lone CR cannot overwrite the start of the message on a terminal and the
+// box shows what the terminal shows; cut after 120 code units.
+std::string shownText(std::u16string_view text);
+
+}  // namespace pellomar
