@@ -654,7 +654,7 @@ filter_in_a_desktop_session)
     [[ $out == $'select\n    a\nfrom\n    t' ]] || fail "standard output holds $(printf '%q' "$out")"
     expect_clipboard 'select b from u'
     no_server || fail "dovlek took the clipboard"
-    printf 'select a from t\n' | run_dovlek
+    run_dovlek < <(printf 'select a from t\n')
     expect_status 0
     [[ -z $out ]] || fail "clipboard mode wrote to standard output: $out"
     expect_clipboard $'select\n    b\nfrom\n    u'
