@@ -26,10 +26,19 @@ ASAN_OPTIONS=allocator_may_return_null=1:detect_leaks=1:abort_on_error=1 \
 # --- Fuzzing: every libFuzzer target for PELLOMAR_FUZZ_SECONDS (60 by default) with clang.
 fuzz/run.sh "${PELLOMAR_FUZZ_SECONDS:-60}"
 
-# --- The closing lines: both ctest runs' summaries (every stage above stops the script when it
-# fails, so reaching here means all passed).
+# --- Windows: dovlek.exe cross-built with MinGW-w64 into build-windows/, its tests under Wine on
+# an Xvfb display of their own, the installer and the zip included.
+windows_start=$SECONDS
+scripts/windows.sh build
+scripts/windows.sh test
+windows_seconds=$((SECONDS - windows_start))
+
+# --- The closing lines: the three ctest runs' summaries (every stage above stops the script when
+# it fails, so reaching here means all passed).
 echo "== build:      $(grep -E 'tests passed' build/ctest-summary.log)"
 echo "== build-asan: $(grep -E 'tests passed' build-asan/ctest-summary.log)"
-passed=$(cat build/ctest-summary.log build-asan/ctest-summary.log | grep -cE 'Test +#[0-9]+: .* Passed')
-skipped=$(cat build/ctest-summary.log build-asan/ctest-summary.log | grep -cE 'Test +#[0-9]+: .*Skipped' || true)
+echo "== build-windows (under Wine, ${windows_seconds} s): $(grep -E 'tests passed' build-windows/ctest-summary.log)"
+logs=(build/ctest-summary.log build-asan/ctest-summary.log build-windows/ctest-summary.log)
+passed=$(cat "${logs[@]}" | grep -cE 'Test +#[0-9]+: .* Passed')
+skipped=$(cat "${logs[@]}" | grep -cE 'Test +#[0-9]+: .*Skipped' || true)
 echo "$passed passed, 0 failed, $skipped skipped"

@@ -34,6 +34,23 @@ void setHeight(frmTest::Twips& control, float value) {
     if (value >= 0.0f) control.Height = value;
 }
 
+// Win32 passes handles and pointers through integers (control ids as menus, brushes as colour
+// numbers, pointers in LPARAMs and window data); the casts live here, once.
+// NOLINTBEGIN(performance-no-int-to-ptr)
+HMENU controlId(int id) {
+    return reinterpret_cast<HMENU>(static_cast<INT_PTR>(id));
+}
+
+HBRUSH systemColourBrush(int colour) {
+    return reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(colour + 1));
+}
+
+template <typename T>
+T* pointerFrom(LONG_PTR value) {
+    return reinterpret_cast<T*>(value);
+}
+// NOLINTEND(performance-no-int-to-ptr)
+
 std::wstring boxText(HWND box) {
     const int length = GetWindowTextLengthW(box);
     std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
@@ -80,7 +97,7 @@ frmTest::frmTest(HINSTANCE instance) : instance_(instance) {
                                                         IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
                                                         GetSystemMetrics(SM_CYSMICON), 0));
     windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    windowClass.hbrBackground = systemColourBrush(COLOR_BTNFACE);
     windowClass.lpszClassName = kClassName;
     if (RegisterClassExW(&windowClass) == 0) {
         throw MorvantError(
@@ -112,16 +129,14 @@ frmTest::~frmTest() {
 
 void frmTest::createControls() {
     // Tab order is creation order: the text box, then the button.
-    txtQry_ = CreateWindowExW(
-        WS_EX_CLIENTEDGE, L"EDIT", L"",
-        WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_HSCROLL | WS_VSCROLL | ES_MULTILINE |
-            ES_AUTOHSCROLL | ES_AUTOVSCROLL | ES_WANTRETURN | ES_NOHIDESEL,
-        0, 0, 0, 0, window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kTxtQryId)), instance_,
-        nullptr);
+    txtQry_ = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"",
+                              WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_HSCROLL | WS_VSCROLL |
+                                  ES_MULTILINE | ES_AUTOHSCROLL | ES_AUTOVSCROLL | ES_WANTRETURN |
+                                  ES_NOHIDESEL,
+                              0, 0, 0, 0, window_, controlId(kTxtQryId), instance_, nullptr);
     cmdTest_ = CreateWindowExW(0, L"BUTTON", L"\u691C\u8A3C",  // 検証
                                WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0, 0, 0, 0,
-                               window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kCmdTestId)),
-                               instance_, nullptr);
+                               window_, controlId(kCmdTestId), instance_, nullptr);
     if (txtQry_ == nullptr || cmdTest_ == nullptr) {
         throw MorvantError(ErrorNumber::InternalError,
                            "cannot create the test window's controls: " +
@@ -203,12 +218,12 @@ float frmTest::twips(int pixels) const {
 
 LRESULT CALLBACK frmTest::windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_NCCREATE) {
-        auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
+        auto* create = pointerFrom<CREATESTRUCTW>(lParam);
         SetWindowLongPtrW(window, GWLP_USERDATA,
                           reinterpret_cast<LONG_PTR>(create->lpCreateParams));
         static_cast<frmTest*>(create->lpCreateParams)->window_ = window;
     }
-    auto* form = reinterpret_cast<frmTest*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    auto* form = pointerFrom<frmTest>(GetWindowLongPtrW(window, GWLP_USERDATA));
     if (form == nullptr) return DefWindowProcW(window, message, wParam, lParam);
     // No exception may cross the system's frames: one that leaves a handler (an error that
     // leaves CArrange uncaught) is shown like every other and ends the program with status 2.
@@ -247,7 +262,7 @@ LRESULT frmTest::handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
             return 0;
         case WM_DPICHANGED: {
             applyDpi(HIWORD(wParam));
-            const auto* suggested = reinterpret_cast<const RECT*>(lParam);
+            const auto* suggested = pointerFrom<const RECT>(lParam);
             SetWindowPos(window, nullptr, suggested->left, suggested->top,
                          suggested->right - suggested->left, suggested->bottom - suggested->top,
                          SWP_NOZORDER | SWP_NOACTIVATE);

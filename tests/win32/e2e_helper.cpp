@@ -37,6 +37,7 @@ BOOL CALLBACK printStatic(HWND child, LPARAM found) {
     WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), utf8.data(), size,
                         nullptr, nullptr);
     std::fwrite(utf8.data(), 1, utf8.size(), stdout);
+    // NOLINTNEXTLINE(performance-no-int-to-ptr): EnumChildWindows hands our pointer back so
     *reinterpret_cast<bool*>(found) = true;
     return FALSE;
 }
