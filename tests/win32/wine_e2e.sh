@@ -282,6 +282,35 @@ test_window_failed_press)
     expect_status 0
     ;;
 
+test_window_two_megabytes)
+    # The box's default limit of 32K characters is lifted: 2 MB pasted in comes out laid out in
+    # full, as clipboard mode lays out the same text.
+    install_dovlek
+    cp "$here/../../KEYWORD_ARRANGE.CSV" "$tmp/bin/"
+    line='select a, b, c from t join u on t.id = u.id where x = 1 and y = 2 order by a'
+    for ((i = 0; i < 27000; i++)); do printf '%s\n' "$line"; done >"$tmp/big.sql"
+    clip_set "$tmp/big.sql"
+    run_dovlek
+    expect_status 0
+    clip_get >"$tmp/expected" || fail "no result on the clipboard"
+    [[ $(wc -c <"$tmp/expected") -gt 3000000 ]] || fail "clipboard mode gave $(wc -c <"$tmp/expected") bytes"
+    clip_set "$tmp/big.sql"
+    start_dovlek DEBUG
+    form=$(find_window 'ﾃｽﾄ画面')
+    click "$form" 100 50
+    keys ctrl+v
+    click "$form" 274 212
+    for ((i = 0; i < 60; i++)); do
+        window_text "$form" >"$tmp/got"
+        cmp -s "$tmp/got" "$tmp/expected" && break
+        sleep 1
+    done
+    cmp -s "$tmp/got" "$tmp/expected" || fail "the window holds $(wc -c <"$tmp/got") bytes"
+    keys alt+F4
+    finish_dovlek
+    expect_status 0
+    ;;
+
 shift_jis_keyword_file)
     japanese
     install_dovlek
