@@ -112,17 +112,28 @@ if ((status != 0 || tidy_findings > 0)); then
 fi
 end_stage clang-tidy $status
 
+# --- Windows: dovlek.exe cross-built with MinGW-w64 into build-windows/, its tests under Wine on
+# an Xvfb display of their own, the installer and the zip included.
+begin_stage windows
+status=0
+scripts/windows.sh build || status=$?
+((status == 0)) && { scripts/windows.sh test || status=$?; }
+end_stage windows $status
+
 # --- The closing lines: each suite's own count, then the time each stage took.
 build_counts=$(ctest_counts build/ctest-summary.log)
 asan_counts=$(ctest_counts build-asan/ctest-summary.log)
+windows_counts="not run (the cross build failed)"
+[[ -f build-windows/ctest-summary.log ]] && windows_counts=$(ctest_counts build-windows/ctest-summary.log)
 echo "== build:        $build_counts"
 echo "== build-asan:   $asan_counts"
+echo "== windows:      $windows_counts"
 echo "== fuzz:         $fuzz_clean target(s) ran ${PELLOMAR_FUZZ_SECONDS:-60} s without a finding, $fuzz_failed failed"
 echo "== clang-format: ${#sources[@]} files"
 echo "== clang-tidy:   ${#units[@]} translation units, $tidy_findings finding(s)"
 echo "== stage times:  $(IFS=,; echo "${stage_times[*]}" | sed 's/,/, /g')"
 if ((${#failed_stages[@]} > 0)); then
-  echo "FAILED: ${failed_stages[*]} (build: $build_counts; build-asan: $asan_counts)"
+  echo "FAILED: ${failed_stages[*]} (build: $build_counts; build-asan: $asan_counts; windows: $windows_counts)"
   exit 1
 fi
-echo "passed: build $build_counts; build-asan $asan_counts; fuzz, clang-format, clang-tidy clean"
+echo "passed: build $build_counts; build-asan $asan_counts; windows $windows_counts; fuzz, clang-format, clang-tidy clean"

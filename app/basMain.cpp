@@ -137,33 +137,6 @@ int ShowTestWindow(platform::DesktopKind) {
 
 }  // namespace
 
-std::string ArgumentText(const std::vector<std::string>& args) {
-    std::string text;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        if (i > 0) text += ' ';
-        text += args[i];
-    }
-    return text;
-}
-
-bool WantsTestWindow(const std::string& argumentText) {
-    return argumentText.find("DEBUG") != std::string::npos;
-}
-
-int ArrangeClipboard(platform::Clipboard& clipboard) {
-    const std::optional<std::u16string> text = clipboard.text();
-    if (!text) return kExitDone;  // an image or a file list is not ours to replace
-    const std::uint64_t boxesBefore = platform::errorBoxCount();
-    clsMorvant morvant;
-    const std::u16string result = morvant.CArrange(*text);
-    if (platform::errorBoxCount() != boxesBefore) return kExitReported;
-    // The layout of an empty text is empty: nothing to write, and the owner keeps the clipboard.
-    if (text->empty()) return kExitDone;
-    clipboard.clear();
-    clipboard.setText(result);
-    return kExitDone;
-}
-
 int Main(const std::vector<std::string>& args) {
     const platform::DesktopKind desktop = platform::detectDesktop();
     if (desktop != platform::DesktopKind::None) platform::keepStandardDescriptorsOpen();

@@ -1,3 +1,5 @@
+// The host services on POSIX: the program's directory, the keyword file's bytes and their decoding
+// by the locale, and the locale's lower case.
 #include "Host.h"
 
 #include <fcntl.h>
@@ -24,11 +26,6 @@ namespace pellomar::platform {
 namespace fs = std::filesystem;
 
 namespace {
-
-std::optional<fs::path>& programDirectoryOverride() {
-    static std::optional<fs::path> dir;
-    return dir;
-}
 
 [[noreturn]] void throwFileError(int err, const fs::path& path) {
     ErrorNumber number = ErrorNumber::PathFileAccessError;
@@ -72,15 +69,6 @@ fs::path executableDirectory() {
             "cannot find the program's own directory (/proc/self/exe): " + ec.message());
     }
     return exe.parent_path();
-}
-
-fs::path keywordFilePath() {
-    const auto& dir = programDirectoryOverride();
-    return (dir ? *dir : executableDirectory()) / kKeywordFileName;
-}
-
-void setProgramDirectoryForTesting(std::optional<fs::path> directory) {
-    programDirectoryOverride() = std::move(directory);
 }
 
 KeywordFile::KeywordFile(const fs::path& path) : path_(path) {
@@ -237,54 +225,6 @@ const char16_t* lowerTable() {
         return t;
     }();
     return table.get();
-}
-
-char16_t lowerUnit(char16_t unit) {
-    return lowerTable()[unit];
-}
-
-void lowerInPlace(std::u16string& text) {
-    const char16_t* table = lowerTable();
-    for (char16_t& c : text) c = table[c];
-}
-
-namespace {
-
-struct ErrorChannel {
-    ErrorBox box;
-    std::uint64_t count = 0;
-};
-
-ErrorChannel& channel() {
-    static ErrorChannel c;
-    return c;
-}
-
-void writeToStderr(const ErrorRecord& record) {
-    const std::string line = std::string(kAppTitle) + ": " + formatError(record) + "\n";
-    std::fwrite(line.data(), 1, line.size(), stderr);
-    std::fflush(stderr);
-}
-
-}  // namespace
-
-ErrorBox setErrorBox(ErrorBox box) {
-    ErrorBox previous = std::move(channel().box);
-    channel().box = std::move(box);
-    return previous;
-}
-
-void showErrorBox(const ErrorRecord& record) {
-    ++channel().count;
-    if (channel().box) {
-        channel().box(record);
-    } else {
-        writeToStderr(record);
-    }
-}
-
-std::uint64_t errorBoxCount() {
-    return channel().count;
 }
 
 }  // namespace pellomar::platform

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a task needs, only those that are missing.
-# Usage: scripts/setup.sh build|test|bench|fuzz|package|screenshot|fresh-debian ...
+# Usage: scripts/setup.sh build|test|bench|fuzz|package|screenshot|fresh-debian|windows ...
 set -euo pipefail
 
 declare -A groups=(
@@ -11,6 +11,7 @@ declare -A groups=(
   [package]="dpkg-dev file desktop-file-utils lintian"
   [screenshot]="xvfb xauth xdotool x11-utils x11-apps netpbm openbox fonts-noto-cjk"
   [fresh-debian]="debootstrap"
+  [windows]="cmake ninja-build python3 g++-mingw-w64-x86-64-posix googletest wine64 nsis zip locales xvfb xauth xclip xdotool x11-utils"
 )
 
 wanted=()

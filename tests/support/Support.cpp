@@ -1,9 +1,12 @@
 #include "Support.h"
 
+#ifndef _WIN32
 #include <unistd.h>
+#endif
 
 #include <cstdlib>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
 
@@ -14,9 +17,20 @@ namespace pellomar::testing_support {
 namespace fs = std::filesystem;
 
 KeywordDir::KeywordDir() {
+#ifdef _WIN32
+    // No mkdtemp on Windows: create_directory refuses a name that exists, so keep drawing.
+    std::random_device random;
+    for (int attempt = 0; dir_.empty(); ++attempt) {
+        const fs::path candidate =
+            fs::temp_directory_path() / ("pellomar-test-" + std::to_string(random()));
+        if (fs::create_directory(candidate)) dir_ = candidate;
+        if (attempt > 100) throw std::runtime_error("cannot create a temporary directory");
+    }
+#else
     std::string pattern = (fs::temp_directory_path() / "pellomar-test-XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
     dir_ = pattern;
+#endif
     platform::setProgramDirectoryForTesting(dir_);
 }
 

@@ -1,0 +1,429 @@
+#!/usr/bin/env bash
+# End-to-end tests of dovlek.exe under Wine, as a user's desktop would run it: the clipboard
+# through xclip (Wine bridges its clipboard to the X one: LF line ends there, CR LF inside),
+# keys and clicks through xdotool. They run on the display and in the Wine prefix that
+# scripts/windows.sh test sets up for the whole run, one case at a time.
+#
+# Two limits of Wine shape them: the text dovlek.exe leaves on the clipboard is readable from X
+# for about a second after it has exited, so it is read back at once; and with no window manager
+# Wine gives the keyboard only to a window that was clicked or given the X focus, so each window
+# gets one of them first.
+# Usage: wine_e2e.sh CASE BUILD_DIR E2E_HELPER_EXE
+set -euo pipefail
+
+case_name=$1
+build=$(cd "$2" && pwd)
+helper=$3
+here=$(cd "$(dirname "$0")" && pwd)
+wine=/usr/lib/wine/wine64
+if [[ -z ${WINEPREFIX:-} || -z ${DISPLAY:-} ]]; then
+    echo "wine_e2e.sh: run through scripts/windows.sh test (no Wine prefix or display)" >&2
+    exit 2
+fi
+
+tmp=$(mktemp -d)
+started_pids=()
+cleanup() {
+    local pid
+    for pid in "${started_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    rm -rf "$tmp"
+}
+trap cleanup EXIT
+
+fail() {
+    echo "FAIL [$case_name]: $*" >&2
+    exit 1
+}
+step() { echo "[$case_name] $*"; }
+
+# dovlek.exe reads KEYWORD_ARRANGE.CSV from its own folder: each case gets a folder of its own.
+install_dovlek() {  # install_dovlek [DIR]
+    local dir=${1:-$tmp/bin}
+    mkdir -p "$dir"
+    cp "$build/app/dovlek.exe" "$dir/"
+    dovlek=$dir/dovlek.exe
+}
+write_rows() {  # write_rows ROW... (CSV lines after the header)
+    { printf 'KEYWORD,INDENT,LINEHEAD\r\n'; printf '%s\r\n' "$@"; } \
+        >"$(dirname "$dovlek")/KEYWORD_ARRANGE.CSV"
+}
+worked_example_rows() {
+    write_rows 'select,1,1' 'from,1,1' 'where,1,1' '",",1,0'
+}
+
+# xclip -i forks a process that serves the clipboard; its output must not hold ctest's pipes.
+# Wine's desktop process learns of a new X owner a moment later.
+clip_set() {  # clip_set FILE [TYPE]
+    xclip -selection clipboard ${2:+-t "$2"} -i "$1" >/dev/null 2>&1
+    sleep 0.3
+}
+clip_set_text() {  # clip_set_text TEXT
+    printf '%s' "$1" >"$tmp/clip-in"
+    clip_set "$tmp/clip-in"
+}
+clip_get() {  # clip_get [TYPE]
+    timeout 10 xclip -selection clipboard ${1:+-t "$1"} -o
+}
+clipboard_is() {  # clipboard_is TEXT
+    local got
+    got=$(clip_get 2>/dev/null; echo .)
+    [[ ${got%.} == "$1" ]]
+}
+expect_clipboard() {  # expect_clipboard TEXT
+    clipboard_is "$1" ||
+        fail "clipboard holds $(clip_get 2>/dev/null | od -c | head -20), not $(printf '%s' "$1" | od -c | head -20)"
+}
+
+# A Japanese system, for the cases that set it: LANG=ja_JP.UTF-8 gives Wine the ANSI code page
+# 932 (Shift-JIS), with the locale that scripts/windows.sh builds into the build directory.
+run_env=(env)
+japanese() { run_env=(env LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8 LOCPATH="$build/locale"); }
+western() { run_env=(env); }
+
+run_dovlek() {  # run_dovlek ARGS...: runs dovlek.exe to its end, sets $status
+    set +e
+    "${run_env[@]}" timeout 60 "$wine" "$dovlek" "$@" >"$tmp/dovlek.out" 2>&1
+    status=$?
+    set -e
+}
+start_dovlek() {  # start_dovlek ARGS...: in the background; finish_dovlek waits for it
+    ( set +e; timeout 120 "$wine" "$dovlek" "$@" >"$tmp/dovlek.out" 2>&1; echo $? >"$tmp/status" ) &
+    dovlek_pid=$!
+    started_pids+=("$dovlek_pid")
+}
+finish_dovlek() {
+    local i
+    for ((i = 0; i < 300; i++)); do
+        [[ -s $tmp/status ]] && break
+        sleep 0.1
+    done
+    [[ -s $tmp/status ]] || fail "dovlek.exe did not end"
+    status=$(cat "$tmp/status")
+}
+expect_status() {  # expect_status N
+    [[ $status == "$1" ]] || fail "status $status, not $1: $(cat "$tmp/dovlek.out")"
+}
+
+find_window() {  # find_window NAME-REGEX: prints the X window id, waiting up to 30 s
+    local id
+    id=$(timeout 30 xdotool search --sync --onlyvisible --name "$1" 2>/dev/null | head -1) ||
+        fail "no window named $1"
+    echo "$id"
+}
+no_window() {  # no_window NAME-REGEX
+    ! xdotool search --onlyvisible --name "$1" >/dev/null 2>&1
+}
+click() {  # click WINDOW X Y: a click is what gives a window Wine's keyboard here
+    xdotool mousemove --window "$1" "$2" "$3" click 1
+    sleep 0.3
+}
+keys() {  # keys KEY...
+    xdotool key --delay 50 "$@"
+    sleep 0.3
+}
+
+# The error box: its text read from inside Wine (a Windows message box copies itself on Ctrl+C,
+# Wine's does not), and Return closes it.
+box_text() {
+    "$wine" "$helper" box-text 2>/dev/null | tr -d '\r'
+}
+close_box() {  # close_box WINDOW
+    local i
+    for ((i = 0; i < 3; i++)); do
+        xdotool windowfocus "$1" 2>/dev/null || return 0
+        sleep 0.3
+        keys Return
+        for ((j = 0; j < 20; j++)); do
+            no_window '^Pellomar$' && return 0
+            sleep 0.1
+        done
+    done
+    fail "Return did not close the box"
+}
+
+# The test window's box: its whole text through the clipboard, with the keys the issue names.
+window_text() {  # window_text WINDOW
+    click "$1" 100 50
+    keys ctrl+Home ctrl+shift+End ctrl+c
+    clip_get 2>/dev/null | tr -d '\r'
+}
+
+has_registry_key() {  # has_registry_key KEY
+    "$wine" reg query "$1" >/dev/null 2>&1
+}
+
+case $case_name in
+worked_example)
+    install_dovlek
+    worked_example_rows
+    clip_set_text 'select a, b from t where x = 1'
+    run_dovlek
+    expect_status 0
+    expect_clipboard $'select\n    a,\n    b\nfrom\n    t\nwhere\n    x = 1'
+    ;;
+
+crlf_and_tab)
+    # LF on the X side arrives as CR LF; a TAB becomes four spaces; the result goes back as LF.
+    install_dovlek
+    worked_example_rows
+    clip_set_text $'SELECT a,b\nFROM t\tWHERE x=1'
+    run_dovlek
+    expect_status 0
+    expect_clipboard $'SELECT\n    a,\n    b\nFROM\n    t\nWHERE\n    x=1'
+    ;;
+
+image_left_alone)
+    install_dovlek
+    worked_example_rows
+    clip_set "$here/../../app/resources/pellomar-32.png" image/png
+    run_dovlek
+    expect_status 0
+    clip_get image/png >"$tmp/after.png" || fail "the image is gone from the clipboard"
+    cmp -s "$tmp/after.png" "$here/../../app/resources/pellomar-32.png" ||
+        fail "the image on the clipboard changed"
+    ;;
+
+empty_clipboard_left_alone)
+    # No keyword file either: had the engine been asked, a box would have said so.
+    install_dovlek
+    clip_set_text ''
+    run_dovlek
+    expect_status 0
+    no_window '^Pellomar$' || fail "a box was shown for an empty clipboard"
+    ;;
+
+missing_keyword_file_box)
+    install_dovlek
+    clip_set_text 'select 1'
+    start_dovlek
+    box=$(find_window '^Pellomar$')
+    step "box shown; the clipboard is untouched while it is open"
+    expect_clipboard 'select 1'
+    message=$(box_text)
+    step "the box says: $message"
+    [[ $message == "53:File not found: "*'\KEYWORD_ARRANGE.CSV' ]] || fail "wrong message"
+    close_box "$box"
+    finish_dovlek
+    expect_status 1
+    ;;
+
+clipboard_held_by_another_program)
+    install_dovlek
+    worked_example_rows
+    step "held for a moment: dovlek.exe waits and succeeds"
+    clip_set_text 'select a from t'
+    "$wine" "$helper" hold 800 >"$tmp/holder.out" 2>&1 &
+    started_pids+=($!)
+    for ((i = 0; i < 100; i++)); do grep -qs held "$tmp/holder.out" && break; sleep 0.1; done
+    run_dovlek
+    expect_status 0
+    expect_clipboard $'select\n    a\nfrom\n    t'
+    step "held for longer than a second: the box, status 2, the text kept"
+    clip_set_text 'select b from u'
+    "$wine" "$helper" hold 8000 >"$tmp/holder.out" 2>&1 &
+    holder=$!
+    started_pids+=("$holder")
+    for ((i = 0; i < 100; i++)); do grep -qs held "$tmp/holder.out" && break; sleep 0.1; done
+    start_dovlek
+    box=$(find_window '^Pellomar$')
+    message=$(box_text)
+    step "the box says: $message"
+    [[ $message == "75:Path/File access error: the clipboard is held by another program"* ]] ||
+        fail "wrong message"
+    close_box "$box"
+    finish_dovlek
+    expect_status 2
+    expect_clipboard 'select b from u'
+    ;;
+
+test_window)
+    install_dovlek
+    worked_example_rows
+    clip_set_text 'untouched'
+    start_dovlek /DEBUG x
+    form=$(find_window 'ﾃｽﾄ画面')
+    expect_clipboard 'untouched'
+    read -r width height < <(xwininfo -id "$form" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w, h}')
+    step "inner size ${width}x${height}"
+    [[ $width == 325 && $height == 233 ]] || fail "inner size ${width}x${height}, not 325x233 at 96 DPI"
+    click "$form" 100 50
+    xdotool type --delay 20 'select a, b from t'
+    sleep 0.3
+    # 検証 sits at (3420, 3000) twips, 1395 × 375: its middle is (274, 212) at 96 DPI.
+    click "$form" 274 212
+    text=$(window_text "$form")
+    [[ $text == $'select\n    a,\n    b\nfrom\n    t' ]] || fail "laid out: $(printf '%s' "$text" | od -c)"
+    step "Ctrl+Z brings the text back"
+    keys ctrl+z
+    text=$(window_text "$form")
+    [[ $text == 'select a, b from t' ]] || fail "after Ctrl+Z: $(printf '%s' "$text" | od -c)"
+    keys alt+F4
+    finish_dovlek
+    expect_status 0
+    ;;
+
+test_window_failed_press)
+    # The keyword file is gone: one box, and the text in the window stays.
+    install_dovlek
+    start_dovlek DEBUG
+    form=$(find_window 'ﾃｽﾄ画面')
+    click "$form" 100 50
+    xdotool type --delay 20 'select a from t'
+    sleep 0.3
+    click "$form" 274 212
+    box=$(find_window '^Pellomar$')
+    message=$(box_text)
+    [[ $message == "53:File not found: "* ]] || fail "the box says: $message"
+    close_box "$box"
+    text=$(window_text "$form")
+    [[ $text == 'select a from t' ]] || fail "after the failed press: $(printf '%s' "$text" | od -c)"
+    keys alt+F4
+    finish_dovlek
+    expect_status 0
+    ;;
+
+test_window_two_megabytes)
+    # The box's default limit of 32K characters is lifted: 2 MB pasted in comes out laid out in
+    # full, as clipboard mode lays out the same text.
+    install_dovlek
+    cp "$here/../../KEYWORD_ARRANGE.CSV" "$tmp/bin/"
+    line='select a, b, c from t join u on t.id = u.id where x = 1 and y = 2 order by a'
+    for ((i = 0; i < 27000; i++)); do printf '%s\n' "$line"; done >"$tmp/big.sql"
+    clip_set "$tmp/big.sql"
+    run_dovlek
+    expect_status 0
+    clip_get >"$tmp/expected" || fail "no result on the clipboard"
+    [[ $(wc -c <"$tmp/expected") -gt 3000000 ]] || fail "clipboard mode gave $(wc -c <"$tmp/expected") bytes"
+    clip_set "$tmp/big.sql"
+    start_dovlek DEBUG
+    form=$(find_window 'ﾃｽﾄ画面')
+    click "$form" 100 50
+    keys ctrl+v
+    click "$form" 274 212
+    for ((i = 0; i < 60; i++)); do
+        window_text "$form" >"$tmp/got"
+        cmp -s "$tmp/got" "$tmp/expected" && break
+        sleep 1
+    done
+    cmp -s "$tmp/got" "$tmp/expected" || fail "the window holds $(wc -c <"$tmp/got") bytes"
+    keys alt+F4
+    finish_dovlek
+    expect_status 0
+    ;;
+
+shift_jis_keyword_file)
+    japanese
+    install_dovlek
+    write_rows '"結合",1,1' 'from,1,1'
+    iconv -f UTF-8 -t CP932 "$tmp/bin/KEYWORD_ARRANGE.CSV" >"$tmp/sjis.csv"
+    mv "$tmp/sjis.csv" "$tmp/bin/KEYWORD_ARRANGE.CSV"
+    clip_set_text 'a 結合 b from ｃ'
+    run_dovlek
+    expect_status 0
+    expect_clipboard $'a\n結合\n    b\nfrom\n    ｃ'
+    ;;
+
+utf8_keyword_files)
+    # Notepad and Excel's "CSV UTF-8": with and without a byte-order mark, under the Japanese
+    # code page and under the Western one.
+    install_dovlek
+    for locale in japanese western; do
+        for bom in yes no; do
+            step "$locale code page, byte-order mark: $bom"
+            $locale
+            write_rows '"結合",1,1' 'from,1,1'
+            if [[ $bom == yes ]]; then
+                { printf '\xef\xbb\xbf'; cat "$tmp/bin/KEYWORD_ARRANGE.CSV"; } >"$tmp/bom.csv"
+                mv "$tmp/bom.csv" "$tmp/bin/KEYWORD_ARRANGE.CSV"
+            fi
+            clip_set_text 'a 結合 b from ｃ'
+            run_dovlek
+            expect_status 0
+            expect_clipboard $'a\n結合\n    b\nfrom\n    ｃ'
+        done
+    done
+    ;;
+
+long_path)
+    # A folder deeper than MAX_PATH (260 characters): the keyword file is still found.
+    deep=$tmp
+    for part in 1 2 3; do deep=$deep/$(printf "folder-$part-%.0s" {1..12}); done
+    install_dovlek "$deep"
+    step "$(printf '%s' "$deep" | wc -c) characters"
+    worked_example_rows
+    clip_set_text 'select a from t'
+    run_dovlek
+    expect_status 0
+    expect_clipboard $'select\n    a\nfrom\n    t'
+    ;;
+
+installer)
+    installer=$(ls "$build"/pellomar-*-setup.exe)
+    users=$WINEPREFIX/drive_c/users/${USER:-$(id -un)}
+    target=$users/AppData/Local/Programs/Pellomar
+    shortcut="$users/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Pellomar.lnk"
+    uninstall_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Pellomar'
+    rm -rf "$target"
+
+    step "silent install"
+    dovlek=$installer run_dovlek /S
+    expect_status 0
+    for f in dovlek.exe KEYWORD_ARRANGE.CSV KEYWORD_ARRANGE.default.csv README.txt LICENSE \
+        uninstall.exe; do
+        [[ -f $target/$f ]] || fail "$f was not installed"
+    done
+    [[ -f ${shortcut%Pellomar.lnk}"Pellomar test window.lnk" ]] || fail "no test window shortcut"
+    # The shortcut key lives in the link's header: virtual key F11 (0x7A), Ctrl+Shift (0x03).
+    hotkey=$(od -An -tx1 -j64 -N2 "$shortcut" | tr -d ' ')
+    [[ $hotkey == 7a03 ]] || fail "the shortcut's key is $hotkey, not Ctrl+Shift+F11"
+    "$wine" reg query "$uninstall_key" /v UninstallString 2>/dev/null | grep -q 'uninstall.exe' ||
+        fail "no uninstall entry"
+
+    step "the installed program lays out the clipboard with the shipped keyword file"
+    dovlek=$target/dovlek.exe
+    clip_set_text 'select a from t where x = 1'
+    run_dovlek
+    expect_status 0
+    expect_clipboard $'select\n    a\nfrom\n    t\nwhere\n    x = 1'
+
+    step "an edited keyword file survives a second install"
+    worked_example_rows
+    printf 'my,1,1\r\n' >>"$target/KEYWORD_ARRANGE.CSV"
+    cp "$target/KEYWORD_ARRANGE.CSV" "$tmp/edited.csv"
+    dovlek=$installer run_dovlek /S
+    expect_status 0
+    cmp -s "$target/KEYWORD_ARRANGE.CSV" "$tmp/edited.csv" || fail "the edited keyword file was replaced"
+    cmp -s "$target/KEYWORD_ARRANGE.default.csv" "$build/package/KEYWORD_ARRANGE.CSV" ||
+        fail "the default keyword file is not beside it"
+
+    step "uninstalling keeps the edited keyword file alone"
+    uninstall() {
+        # The uninstaller copies itself away and returns at once; its copy does the work, the
+        # registry entry last.
+        dovlek=$target/uninstall.exe run_dovlek /S
+        expect_status 0
+        local i
+        for ((i = 0; i < 300; i++)); do
+            [[ ! -e $target/uninstall.exe ]] && ! has_registry_key "$uninstall_key" && return
+            sleep 0.1
+        done
+        fail "the uninstaller did not finish"
+    }
+    uninstall
+    left=$(cd "$target" && ls -A)
+    [[ $left == KEYWORD_ARRANGE.CSV ]] || fail "left after uninstalling: $left"
+    [[ ! -e $shortcut ]] || fail "the shortcut is still there"
+
+    step "an unchanged keyword file goes with the rest"
+    rm -f "$target/KEYWORD_ARRANGE.CSV"
+    dovlek=$installer run_dovlek /S
+    expect_status 0
+    uninstall
+    [[ ! -e $target ]] || fail "left after uninstalling: $(ls -A "$target")"
+    ;;
+
+*)
+    fail "unknown case"
+    ;;
+esac
+step "passed"
