@@ -17,6 +17,7 @@
 #include <cwctype>
 #include <memory>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "TextCodec.h"
@@ -211,16 +212,20 @@ std::u16string decodeKeywordText(std::string_view bytes, const fs::path& path) {
 const char16_t* lowerTable() {
     static const std::unique_ptr<char16_t[]> table = [] {
         auto t = std::make_unique<char16_t[]>(0x10000);
-        for (std::uint32_t u = 0; u < 0x10000; ++u) {
-            char16_t lowered = static_cast<char16_t>(u);
-            if (u >= u'A' && u <= u'Z') {
-                lowered = static_cast<char16_t>(u + 32);
-            } else if (u >= 0x80 && (u < 0xD800 || u > 0xDFFF)) {
+        for (std::uint32_t u = 0; u < 0x10000; ++u) t[u] = static_cast<char16_t>(u);
+        for (char16_t u = u'A'; u <= u'Z'; ++u) t[u] = static_cast<char16_t>(u + 32);
+        // The locale is asked only outside the blocks in which Unicode has no letter case at all
+        // (CJK ideographs, Yi, Hangul syllables, surrogates, private use: three quarters of the
+        // code units): the table is built for every request, and asking about all of them cost
+        // a fifth of a hotkey press.
+        constexpr std::pair<std::uint32_t, std::uint32_t> kCased[] = {
+            {0x0080, 0x3400}, {0x4DC0, 0x4E00}, {0xA4D0, 0xAC00}, {0xF900, 0x10000}};
+        for (const auto& [begin, end] : kCased) {
+            for (std::uint32_t u = begin; u < end; ++u) {
                 const std::wint_t w = std::towlower(static_cast<std::wint_t>(u));
                 // Keep only mappings that stay one code unit, so positions hold in both texts.
-                if (w < 0x10000 && (w < 0xD800 || w > 0xDFFF)) lowered = static_cast<char16_t>(w);
+                if (w < 0x10000 && (w < 0xD800 || w > 0xDFFF)) t[u] = static_cast<char16_t>(w);
             }
-            t[u] = lowered;
         }
         return t;
     }();
