@@ -63,7 +63,15 @@ while len(text) < 10 * 1024 - 40:
 text += " GROUP BY o.id ORDER BY o.id"
 open(sys.argv[1], "w").write(text)
 PY
-put_statement="xclip -selection clipboard -i $tmp/statement.sql"
+# xclip -i returns before its background process has taken the clipboard; a run started then
+# would read the old content and, rightly, refuse to overwrite the new. Wait until it serves.
+cat >"$tmp/put" <<SH
+#!/bin/sh
+xclip -selection clipboard -i $tmp/statement.sql
+until xclip -selection clipboard -o 2>/dev/null | cmp -s - $tmp/statement.sql; do sleep 0.01; done
+SH
+chmod +x "$tmp/put"
+put_statement=$tmp/put
 
 # The result must be right before it is timed: dovlek's clipboard result is its stdio layout.
 $put_statement
@@ -92,7 +100,8 @@ xclip -selection clipboard -o | cmp -s - "$tmp/by-stdio" || { echo "no result af
 # Cold: the first press after the page cache lost dovlek's files (and xclip's).
 cold_json=
 if [[ $(id -u) == 0 ]] && (sync && echo 3 >/proc/sys/vm/drop_caches) 2>/dev/null; then
-  hyperfine --runs "$cold_runs" --prepare "sync; echo 3 >/proc/sys/vm/drop_caches; $put_statement" \
+  # Dropped after the statement is put, so that xclip -i does not bring the floor's files back.
+  hyperfine --runs "$cold_runs" --prepare "$put_statement; sync; echo 3 >/proc/sys/vm/drop_caches" \
     --export-json "$tmp/cold.json" \
     -n 'dovlek, cold' "$dovlek" \
     -n 'xclip -o (floor), cold' 'xclip -selection clipboard -o >/dev/null'
