@@ -19,9 +19,14 @@ bool envSet(const char* name) {
     return value != nullptr && *value != '\0';
 }
 
-std::string quotedEnv(const char* name) {
+// The variable's value, or the empty text when it is not set.
+std::string env(const char* name) {
     const char* value = std::getenv(name);
-    return "\"" + std::string(value ? value : "") + "\"";
+    return value != nullptr ? value : "";
+}
+
+std::string quotedEnv(const char* name) {
+    return "\"" + env(name) + "\"";
 }
 
 std::optional<std::string> unreachableX11() {
@@ -37,14 +42,14 @@ std::optional<std::string> unreachableX11() {
 std::optional<std::string> unreachableWayland() {
     if (envSet("WAYLAND_SOCKET")) return std::nullopt;  // handed over by a launcher
     if (!envSet("WAYLAND_DISPLAY")) return "WAYLAND_DISPLAY is not set";
-    const std::string display = std::getenv("WAYLAND_DISPLAY");
+    const std::string display = env("WAYLAND_DISPLAY");
     std::string path = display;
     if (display.front() != '/') {
         if (!envSet("XDG_RUNTIME_DIR")) {
             return "the Wayland display " + quotedEnv("WAYLAND_DISPLAY") +
                    " cannot be reached: XDG_RUNTIME_DIR is not set";
         }
-        path = std::string(std::getenv("XDG_RUNTIME_DIR")) + "/" + display;
+        path = env("XDG_RUNTIME_DIR") + "/" + display;
     }
     sockaddr_un address{};
     address.sun_family = AF_UNIX;

@@ -43,7 +43,14 @@ std::optional<std::u16string> decoded(const std::optional<ClipboardBytes>& conte
 
 }  // namespace
 
-X11Clipboard::X11Clipboard() : turn_(std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "") {}
+namespace {
+std::string displayName() {
+    const char* display = std::getenv("DISPLAY");
+    return display != nullptr ? display : "";
+}
+}  // namespace
+
+X11Clipboard::X11Clipboard() : turn_(displayName()) {}
 
 std::optional<std::u16string> X11Clipboard::text() {
     turn_.acquire();

@@ -19,7 +19,7 @@ constexpr std::size_t kMaxTransfers = 64;
 constexpr std::size_t kMaxMultiplePairs = 1024;
 // Content up to this size goes out in one property; larger content incrementally, in pieces of
 // this size.
-constexpr std::size_t kPiece = 256 * 1024;
+constexpr std::size_t kPiece = std::size_t{256} * 1024;
 
 // The Latin-1 form of UTF-8 text, or nothing when a character has none. Older clients that
 // know only STRING then get no text at all rather than a text with characters replaced: a
