@@ -37,7 +37,7 @@ expect_eq "maintainer" "Pellomar developers <maintainers@pellomar.invalid>" "$(f
 [[ $(field Depends) == *"libstdc++6"* ]] && pass "Depends has the C++ runtime (shlibdeps)" ||
     fail "Depends lacks libstdc++6: $(field Depends)"
 if [[ $GUI == ON ]]; then
-    for dep in qt6-qpa-plugins libqt6widgets6; do
+    for dep in qt6-qpa-plugins libqt6widgets6 libxcb1 libxcb-xfixes0; do
         [[ $(field Depends) == *"$dep"* ]] && pass "Depends has $dep" ||
             fail "Depends lacks $dep: $(field Depends)"
     done
