@@ -84,8 +84,10 @@ int ArrangeX11Clipboard() {
     if (platform::serveDetached(served.connection().fd(),
                                 [&served] { served.serveUntilTaken(); })) {
         // The child carries on with the connection; shutting it down here would cut it off.
+        // Nothing else is left to tidy, and the hotkey waits for this process to end.
         served.connection().leaveToChild();
-        return kExitDone;
+        std::fflush(nullptr);
+        std::_Exit(kExitDone);
     }
     // Without a child the result is served from here, or it would be lost with this process.
     platform::printDiagnostic(

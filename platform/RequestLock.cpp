@@ -22,7 +22,7 @@ void RequestLock::acquire() {
     std::memcpy(address.sun_path + 1, name.data(), length);
     const auto size = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + length);
 
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     for (;;) {
         UniqueFd candidate(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
         if (!candidate) return;

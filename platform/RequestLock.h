@@ -16,7 +16,7 @@ class RequestLock {
     // key tells displays apart (the value of DISPLAY, say).
     explicit RequestLock(std::string key) : key_(std::move(key)) {}
 
-    // Waits for the lock, at most 30 seconds (a request holds it for seconds at the very most);
+    // Waits for the lock, at most 10 seconds (a request holds it for seconds at the very most);
     // after that, or where no socket can be made, the request goes on without it.
     void acquire();
     void release() { socket_.reset(); }

@@ -158,7 +158,11 @@ run_dovlek_through_box() {
     started_pids+=("$pid")
     step "waiting for the box"
     box=$(find_window '^Pellomar$') || true
-    [[ -n $box ]] || fail "no window titled Pellomar appeared; stderr: $(cat "$tmp/err")"
+    if [[ -z $box ]]; then
+        # Where it is stuck, for whoever reads the failure.
+        timeout 30 gdb -p "$pid" -batch -ex "thread apply all bt" 2>/dev/null | grep '^#' >&2 || true
+        fail "no window titled Pellomar appeared; stderr: $(cat "$tmp/err")"
+    fi
     kill -0 "$pid" 2>/dev/null || fail "dovlek returned before the box was closed"
     # The box takes the focus itself (there is no window manager to give it).
     wait_until 10 has_focus "$box" || fail "the box did not take the focus"
