@@ -14,15 +14,6 @@ namespace pellomar {
 
 namespace {
 
-constexpr char16_t kCr = u'\r';
-constexpr char16_t kLf = u'\n';
-constexpr char16_t kTab = u'\t';
-constexpr char16_t kSpace = u' ';
-
-std::int32_t lengthOf(const std::u16string& text) {
-    return checkedPosition(static_cast<std::int64_t>(text.size()));
-}
-
 // Characters of a marked text, kept in step with their flags. Positions are 1-based, as in the
 // rules of the pass; a count past the end yields fewer characters.
 MarkedText mid(const MarkedText& t, std::int64_t from, std::int64_t count) {
@@ -82,7 +73,7 @@ std::u16string Indent(std::int16_t vintLevel, std::u16string_view vstrText) {
         throw MorvantError(ErrorNumber::Overflow,
                            "indent level " + std::to_string(vintLevel) + " is outside -8192..8191");
     }
-    const int spaces = vintLevel * 4;
+    const int spaces = vintLevel * static_cast<int>(kSpacesPerLevel);
     std::u16string out(spaces > 0 ? static_cast<std::size_t>(spaces) : 0, kSpace);
     out += vstrText;
     return out;
