@@ -33,7 +33,7 @@ struct TableCase {
 
 TEST(keyword_file_test, rows_come_from_the_lines_after_the_header) {
     using namespace std::string_literals;
-    const std::string tenMegabytes(10'000'000, 'x');
+    const std::string tenMegabytes = testing_support::repeat<std::string>("x", 10'000'000);
     const TableCase cases[] = {
         {"header is never a row", "select,1,1\r\nfrom,1,1", {{u"from", 1, 1}}},
         {"final line end adds nothing",
@@ -104,7 +104,7 @@ std::string withPath(std::string text, const fs::path& path) {
 
 TEST(keyword_file_test, a_bad_row_fails_the_whole_load_with_its_line) {
     using namespace std::string_literals;
-    const std::string tenMegabytes(10'000'000, 'x');
+    const std::string tenMegabytes = testing_support::repeat<std::string>("x", 10'000'000);
     std::string fields70000 = "select,1,1";
     for (int i = 0; i < 69'997; ++i) fields70000 += ",f";
     const ErrorCase cases[] = {
