@@ -56,6 +56,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR /*commandL
         // Nothing inside handled it (the test window could not be made, say): say what it was,
         // never a crash dialog.
         pellomar::platform::showWin32ErrorBox(nullptr, pellomar::recordFromCurrentException());
-        return pellomar::basMain::kExitUncaught;
+        return pellomar::kExitUncaught;
     }
 }

@@ -38,6 +38,8 @@ int ArrangeClipboardReported(platform::Clipboard& clipboard) {
     throw MorvantError(ErrorNumber::PathFileAccessError, detail);
 }
 
+#if PELLOMAR_DESKTOP
+
 // One line on standard error, for failures that leave no desktop to show a box on.
 int ReportWithoutBox(const ErrorRecord& record) {
     platform::printDiagnostic(formatError(record));
@@ -47,8 +49,6 @@ int ReportWithoutBox(const ErrorRecord& record) {
 ErrorRecord UnreachableRecord(const std::string& why) {
     return MorvantError(ErrorNumber::PathFileAccessError, why).record();
 }
-
-#if PELLOMAR_DESKTOP
 
 // The error box of a desktop request, from the desktop module, loaded only now. Without the
 // module, or without a desktop that answers, there is no box; standard error still says what

@@ -4,13 +4,9 @@
 #include <vector>
 
 #include "Clipboard.h"
+#include "ExitStatus.h"
 
 namespace pellomar::basMain {
-
-// Exit statuses of dovlek.
-inline constexpr int kExitDone = 0;      // the request succeeded (or there was nothing to do)
-inline constexpr int kExitReported = 1;  // the request failed and the error box said why
-inline constexpr int kExitUncaught = 2;  // an error nothing inside handles ended the program
 
 // The argument text: the arguments after the program's name, joined by single spaces.
 std::string ArgumentText(const std::vector<std::string>& args);

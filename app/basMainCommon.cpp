@@ -1,7 +1,6 @@
 // The parts of basMain that every host shares: the mode choice's test and the clipboard request.
 #include "basMain.h"
 
-#include <cstdint>
 #include <optional>
 
 #include "Host.h"
@@ -25,10 +24,10 @@ bool WantsTestWindow(const std::string& argumentText) {
 int ArrangeClipboard(platform::Clipboard& clipboard) {
     const std::optional<std::u16string> text = clipboard.text();
     if (!text) return kExitDone;  // an image or a file list is not ours to replace
-    const std::uint64_t boxesBefore = platform::errorBoxCount();
+    const platform::RequestScope request;
     clsMorvant morvant;
     const std::u16string result = morvant.CArrange(*text);
-    if (platform::errorBoxCount() != boxesBefore) return kExitReported;
+    if (request.failed()) return kExitReported;
     // The layout of an empty text is empty: nothing to write, and the owner keeps the clipboard.
     if (text->empty()) return kExitDone;
     clipboard.clear();

@@ -13,9 +13,9 @@
 #include <string>
 
 #include "ErrorRecord.h"
+#include "ExitStatus.h"
 #include "Host.h"
 #include "TextCodec.h"
-#include "basMain.h"
 #include "clsMorvant.h"
 
 // The icon lives in a static library: its resource must be pulled in by name, outside any
@@ -66,7 +66,7 @@ frmTest::frmTest(QWidget* parent) : QWidget(parent) {
             // An error that leaves CArrange is caught nowhere else and ends the program;
             // it is shown like every other, and the status says that nothing handled it.
             platform::showErrorBox(recordFromCurrentException());
-            QCoreApplication::exit(basMain::kExitUncaught);
+            QCoreApplication::exit(kExitUncaught);
         }
     });
 
@@ -88,11 +88,11 @@ float frmTest::ScaleHeight() const {
 }
 
 void frmTest::cmdTest_Click() {
-    const std::uint64_t boxesBefore = platform::errorBoxCount();
+    const platform::RequestScope request;
     clsMorvant morvant;
     const std::u16string result = morvant.CArrange(platform::lfToCrLf(boxText(*txtQry)));
     // After a failure, which the box has shown, the user's text stays rather than being emptied.
-    if (platform::errorBoxCount() != boxesBefore) return;
+    if (request.failed()) return;
     // One undoable edit, so that Ctrl+Z brings the original back.
     QTextCursor cursor(txtQry->document());
     cursor.beginEditBlock();

@@ -1,14 +1,13 @@
 #include <windows.h>
 
 #include <cmath>
-#include <cstdint>
 #include <string>
 
 #include "ErrorRecord.h"
+#include "ExitStatus.h"
 #include "Host.h"
 #include "Win32ErrorBox.h"
 #include "Win32Text.h"
-#include "basMain.h"
 #include "clsMorvant.h"
 #include "frmTestWin32.h"
 #include "resources/resource.h"
@@ -175,11 +174,11 @@ void frmTest::applyDpi(UINT dpi) {
 }
 
 void frmTest::cmdTest_Click() {
-    const std::uint64_t boxesBefore = platform::errorBoxCount();
+    const platform::RequestScope request;
     clsMorvant morvant;
     const std::u16string result = morvant.CArrange(platform::fromWide(boxText(txtQry_)));
     // After a failure, which the box has shown, the user's text stays rather than being emptied.
-    if (platform::errorBoxCount() != boxesBefore) return;
+    if (request.failed()) return;
     // One undoable edit, so that Ctrl+Z brings the original back.
     const std::wstring replacement = platform::toWide(result);
     SendMessageW(txtQry_, EM_SETSEL, 0, -1);
@@ -231,7 +230,7 @@ LRESULT CALLBACK frmTest::windowProc(HWND window, UINT message, WPARAM wParam, L
         return form->handle(window, message, wParam, lParam);
     } catch (...) {
         platform::showErrorBox(recordFromCurrentException());
-        form->exitStatus_ = basMain::kExitUncaught;
+        form->exitStatus_ = kExitUncaught;
         DestroyWindow(window);
         return 0;
     }

@@ -18,6 +18,6 @@ int main(int argc, char** argv) {
         const pellomar::ErrorRecord record = pellomar::recordFromCurrentException();
         std::fprintf(stderr, "%s: %s\n", pellomar::platform::kAppTitle,
                      pellomar::formatError(record).c_str());
-        return pellomar::basMain::kExitUncaught;
+        return pellomar::kExitUncaught;
     }
 }

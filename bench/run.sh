@@ -3,6 +3,7 @@
 # ../shared/corpus with the shipped KEYWORD_ARRANGE.CSV; at 10, 100 and 300 KB the direct pass
 # is timed in the same run. Exits non-zero when a target is missed.
 # Usage: bench/run.sh   (BUILD_DIR=... to use another build directory; default build-bench)
+# bench/compare.sh COMMIT runs the same with an earlier commit's pass beside this one.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${BUILD_DIR:-build-bench}

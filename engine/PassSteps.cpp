@@ -2,9 +2,14 @@
 
 #include <cstdio>
 
+#include "Checked.h"
 #include "TextCodec.h"
 
 namespace pellomar {
+
+std::int32_t lengthOf(std::u16string_view text) {
+    return checkedPosition(static_cast<std::int64_t>(text.size()));
+}
 
 std::u16string_view withoutTrailingSpaces(std::u16string_view text) {
     const std::size_t last = text.find_last_not_of(u' ');
@@ -14,7 +19,9 @@ std::u16string_view withoutTrailingSpaces(std::u16string_view text) {
 std::size_t indentSpaces(const KeywordTable& table, std::size_t index, std::int32_t level) {
     constexpr std::int32_t kDeepest = 8191;
     constexpr std::int32_t kShallowest = -8192;
-    if (level >= kShallowest && level <= kDeepest) return level > 0 ? std::size_t(level) * 4 : 0;
+    if (level >= kShallowest && level <= kDeepest) {
+        return level > 0 ? std::size_t(level) * kSpacesPerLevel : 0;
+    }
     const typKeyword& row = table[index];
     const KeywordSource& source = table.source;
     std::string where;

@@ -8,10 +8,20 @@
 #include "ErrorRecord.h"
 #include "typKeyword.h"
 
-// Steps that the layout pass (clsMorvant) and the direct pass it is checked against
-// (reference/) must take alike, and the messages they give; each lives here once so that the
-// two cannot drift apart.
+// What the layout pass (clsMorvant) and the direct pass it is checked against (reference/) must
+// have alike: the characters they treat specially, their steps and the messages they give. Each
+// lives here once so that the two cannot drift apart.
 namespace pellomar {
+
+inline constexpr char16_t kCr = u'\r';
+inline constexpr char16_t kLf = u'\n';
+inline constexpr char16_t kTab = u'\t';
+inline constexpr char16_t kSpace = u' ';
+// One indent level, and the width of a TAB outside literals and comments.
+inline constexpr std::size_t kSpacesPerLevel = 4;
+
+// A text's length as a 32-bit position; a longer text is the overflow error.
+std::int32_t lengthOf(std::u16string_view text);
 
 // The laid-out text without the spaces at its very end, also where they lie inside a comment or
 // literal that runs to the end. A keyword near the end leaves its tail's indentation there with

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -11,19 +10,24 @@
 
 namespace pellomar {
 
-struct ArrangeCursor;
+struct RowScan;
+struct Occurrence;
 
 // The formatter. One object per request, no state between calls: every CArrange reads the
 // keyword file afresh, so an edited file takes effect at the next request.
+//
+// Each concern has a file of its own: CArrange, the text steps and ShowError here
+// (clsMorvant.cpp), the keyword file in KeywordFile.cpp, the arranging pass in ArrangeText.cpp.
 class clsMorvant {
   public:
     // Lays out vstrQry (CR LF line breaks) by the rows of KEYWORD_ARRANGE.CSV. Returns the empty
     // text after a failure, which has then been shown in the error box; an empty query also
-    // yields the empty text, so callers learn of failures from the error channel, not from here.
+    // yields the empty text, so callers learn of failures from their RequestScope, not from here.
     std::u16string CArrange(const std::u16string& vstrQry);
 
   private:
-    friend struct MorvantTestPeer;
+    // The tests' one way in, for what no request can show (tests/support/MorvantTestSeam.h).
+    friend struct MorvantTestSeam;
 
     bool LoadKeywords(KeywordTable& rtblKeywords);
     bool ReadKeywordFile(std::u16string& rstrText);
@@ -33,7 +37,7 @@ class clsMorvant {
     MarkedText NormalizeText(std::u16string_view vstrText);
     std::u16string RestoreCrLf(std::u16string_view vstrText);
     bool IsDelimiter(std::u16string_view vstrChar);
-    void BreakAtKeyword(ArrangeCursor& rCursor, const typKeyword& vKeyword, std::size_t vlngAt);
+    void BreakAtKeyword(RowScan& rScan, const Occurrence& vAt);
     std::u16string_view StripLeadingCr(std::u16string_view vstrText);
     std::u16string Indent(std::int16_t vintLevel, std::u16string_view vstrText);
     void ShowError(const ErrorRecord& vErr);

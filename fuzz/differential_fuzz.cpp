@@ -9,14 +9,12 @@
 
 #include "FuzzSupport.h"
 #include "Host.h"
+#include "MorvantTestSeam.h"
 #include "ReferenceArrange.h"
-#include "Support.h"
 
 using namespace pellomar;
 
 namespace {
-
-std::vector<std::string> boxes;
 
 std::int16_t levelFrom(std::uint8_t b) {
     // Mostly -1..6; now and then a level whose indentation cannot be built.
@@ -30,17 +28,22 @@ std::u16string keywordFrom(std::string_view bytes) {
 }
 
 struct Outcome {
-    bool ok;
+    bool ok = false;
     std::u16string text;
     std::vector<std::string> boxes;
 };
 
-}  // namespace
-
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    platform::setErrorBox([](const ErrorRecord& r) { boxes.push_back(formatError(r)); });
-    return 0;
+// One pass over the query, its boxes collected.
+template <class Pass>
+Outcome run(Pass pass) {
+    Outcome o;
+    const platform::RequestScope request(
+        {[&o](const ErrorRecord& r) { o.boxes.push_back(formatError(r)); }, {}});
+    o.ok = pass(o.text);
+    return o;
 }
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::string_view in(reinterpret_cast<const char*>(data), size);
@@ -68,17 +71,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
 
-    Outcome fast{};
-    boxes.clear();
-    fast.ok = MorvantTestPeer{}.ArrangeText(query, rows, fast.text);
-    fast.boxes = boxes;
+    const Outcome fast =
+        run([&](std::u16string& out) { return MorvantTestSeam::ArrangeText(query, rows, out); });
     // Deep levels can blow a short input up to megabytes, which the direct pass takes minutes
     // over; the differential tests check such texts, the fuzzer keeps its pace.
     if (fast.text.size() > 200000) return 0;
-    Outcome direct{};
-    boxes.clear();
-    direct.ok = referenceArrangeText(query, rows, direct.text);
-    direct.boxes = boxes;
+    const Outcome direct =
+        run([&](std::u16string& out) { return referenceArrangeText(query, rows, out); });
 
     fuzzing::require(fast.ok == direct.ok, "the same truth value as the direct pass");
     fuzzing::require(fast.text == direct.text, "the same text as the direct pass");

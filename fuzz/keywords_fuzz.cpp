@@ -2,12 +2,12 @@
 // error; text that decodes either loads one row per non-blank line after the header or fails
 // with exactly one box of the parse errors (fields, numbers, 16-bit limits).
 #include "FuzzSupport.h"
-#include "Support.h"
+#include "Host.h"
+#include "MorvantTestSeam.h"
 
 using namespace pellomar;
 
 namespace {
-std::vector<ErrorRecord> boxes;
 
 std::size_t nonBlankLinesAfterHeader(std::u16string_view text) {
     std::size_t count = 0;
@@ -22,12 +22,6 @@ std::size_t nonBlankLinesAfterHeader(std::u16string_view text) {
 }
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    platform::setProgramDirectoryForTesting("/nonexistent-fuzz-dir");
-    platform::setErrorBox([](const ErrorRecord& r) { boxes.push_back(r); });
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string bytes(reinterpret_cast<const char*>(data), size);
     std::u16string text;
@@ -38,9 +32,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                          "75 iff not UTF-8");
         return 0;
     }
-    boxes.clear();
+    std::vector<ErrorRecord> boxes;
+    const platform::RequestScope request(
+        {[&boxes](const ErrorRecord& r) { boxes.push_back(r); }, "/nonexistent-fuzz-dir"});
     KeywordTable table;
-    const bool loaded = MorvantTestPeer{}.ParseKeywords(text, table);
+    const bool loaded = MorvantTestSeam::ParseKeywords(text, table);
     fuzzing::require(boxes.size() == (loaded ? 0u : 1u), "one box exactly when the load fails");
     if (!loaded) {
         const int n = boxes.front().Number;

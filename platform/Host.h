@@ -1,17 +1,15 @@
 #pragma once
 
-#include <cstdint>
 #include <filesystem>
-#include <functional>
-#include <optional>
 #include <string>
 #include <string_view>
 
 #include "ErrorRecord.h"
+#include "RequestScope.h"
 
 // The host services the engine needs: where the program lives, reading the keyword file,
-// lower-casing, and the error box. Nothing here knows about windows; the desktop front end
-// plugs its message box in through setErrorBox.
+// lower-casing, and the error channel (RequestScope.h). Nothing here knows about windows; the
+// desktop front end plugs its message box in through setErrorBox.
 namespace pellomar::platform {
 
 inline constexpr const char* kKeywordFileName = "KEYWORD_ARRANGE.CSV";
@@ -19,11 +17,6 @@ inline constexpr const char* kAppTitle = "Pellomar";
 
 // The directory of the running executable, symlinks resolved (/proc/self/exe).
 std::filesystem::path executableDirectory();
-
-// Where the keyword file is looked for: next to the executable, or in the directory that
-// a test has put in its place.
-std::filesystem::path keywordFilePath();
-void setProgramDirectoryForTesting(std::optional<std::filesystem::path> directory);
 
 // An open keyword file; closed when it goes out of scope.
 class KeywordFile {
@@ -54,14 +47,5 @@ char16_t lowerUnit(char16_t unit);
 void lowerInPlace(std::u16string& text);
 // The whole 64K mapping, for loops that lower a lot of text.
 const char16_t* lowerTable();
-
-// The error box. The default writes "Pellomar: number:description" to standard error; a
-// front end with windows installs its message box. Returns the previous handler.
-using ErrorBox = std::function<void(const ErrorRecord&)>;
-ErrorBox setErrorBox(ErrorBox box);
-void showErrorBox(const ErrorRecord& record);
-// How many boxes have been shown in this process: a front end compares it before and after a
-// request to learn that the request failed (an empty result is no sign of failure).
-std::uint64_t errorBoxCount();
 
 }  // namespace pellomar::platform

@@ -14,15 +14,6 @@ namespace pellomar {
 
 namespace {
 
-constexpr char16_t kCr = u'\r';
-constexpr char16_t kLf = u'\n';
-constexpr char16_t kTab = u'\t';
-constexpr char16_t kSpace = u' ';
-
-std::int32_t lengthOf(const std::u16string& text) {
-    return checkedPosition(static_cast<std::int64_t>(text.size()));
-}
-
 // Characters of a marked text, kept in step with their flags. Positions are 1-based, as in the
 // rules of the pass; a count past the end yields fewer characters.
 MarkedText mid(const MarkedText& t, std::int64_t from, std::int64_t count) {
@@ -77,17 +68,6 @@ bool touchesContent(const MarkedText& t, std::int32_t pos, std::int32_t after) {
     return false;
 }
 
-std::u16string Indent(std::int16_t vintLevel, std::u16string_view vstrText) {
-    if (vintLevel > 8191 || vintLevel < -8192) {
-        throw MorvantError(ErrorNumber::Overflow,
-                           "indent level " + std::to_string(vintLevel) + " is outside -8192..8191");
-    }
-    const int spaces = vintLevel * 4;
-    std::u16string out(spaces > 0 ? static_cast<std::size_t>(spaces) : 0, kSpace);
-    out += vstrText;
-    return out;
-}
-
 MarkedText NormalizeText(std::u16string_view vstrText) {
     std::u16string single;
     single.reserve(vstrText.size());
@@ -101,7 +81,7 @@ MarkedText NormalizeText(std::u16string_view vstrText) {
     }
     const ContentMask content = markContent(single);
     // A TAB inside a literal or comment is the user's text and stays; elsewhere it is layout.
-    const std::u16string tabWidth = Indent(1, u"");
+    const std::u16string tabWidth(kSpacesPerLevel, kSpace);
     MarkedText out;
     out.text.reserve(single.size());
     out.content.reserve(single.size());

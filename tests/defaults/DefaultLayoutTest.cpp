@@ -9,6 +9,7 @@
 #include <iterator>
 #include <string>
 
+#include "MorvantTestSeam.h"
 #include "Support.h"
 #include "TextCodec.h"
 #include "clsMorvant.h"
@@ -18,18 +19,15 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing_support::readBytes;
+using testing_support::shippedKeywordFile;
 using testing_support::sourceDir;
 using testing_support::u16;
 using testing_support::u8;
 using testing_support::visible;
+using testing_support::withoutSpacing;
 
 fs::path queryDir() {
     return sourceDir() / "tests" / "defaults" / "queries";
-}
-
-std::string withoutWhitespace(std::string text) {
-    std::erase_if(text, [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; });
-    return text;
 }
 
 struct LaidOut {
@@ -41,15 +39,10 @@ struct LaidOut {
 LaidOut arrange(const std::string& keywordFileBytes, const std::u16string& clipboard) {
     testing_support::KeywordDir dir;
     dir.writeBytes(keywordFileBytes);
-    testing_support::BoxCapture boxes;
     LaidOut result;
     result.text = clsMorvant().CArrange(clipboard);
-    result.boxes = boxes.messages();
+    result.boxes = dir.boxes();
     return result;
-}
-
-std::string defaultKeywordFile() {
-    return readBytes(sourceDir() / platform::kKeywordFileName);
 }
 
 struct LayoutCase {
@@ -85,7 +78,7 @@ TEST_P(DefaultLayout, MatchesReviewedLayoutAndIsStable) {
     SCOPED_TRACE(c.shows);
     const std::string query = readBytes(queryDir() / (std::string(c.name) + ".sql"));
     const std::string expected = readBytes(queryDir() / (std::string(c.name) + ".expected"));
-    const std::string keywords = defaultKeywordFile();
+    const std::string keywords = shippedKeywordFile();
 
     const LaidOut first = arrange(keywords, platform::lfToCrLf(u16(query)));
     ASSERT_TRUE(first.boxes.empty()) << first.boxes.front();
@@ -93,7 +86,7 @@ TEST_P(DefaultLayout, MatchesReviewedLayoutAndIsStable) {
     EXPECT_EQ(got, expected) << "laid out: " << visible(u16(got));
 
     // Only the layout may change: a lost or altered character would change the query.
-    EXPECT_EQ(withoutWhitespace(got), withoutWhitespace(query));
+    EXPECT_EQ(withoutSpacing(got), withoutSpacing(query));
 
     // Copying the result and laying it out again must leave it as it is.
     const LaidOut second = arrange(keywords, first.text);
@@ -111,14 +104,14 @@ INSTANTIATE_TEST_SUITE_P(Queries, DefaultLayout, ::testing::ValuesIn(kCases),
 // Users edit the file with ordinary Linux editors, which save LF line ends; the default rows
 // must give the same layouts then.
 TEST(DefaultKeywordFile, LoadsTheSameWithLfLineEnds) {
-    std::string lfOnly = defaultKeywordFile();
+    std::string lfOnly = shippedKeywordFile();
     ASSERT_NE(lfOnly.find("\r\n"), std::string::npos) << "the shipped file uses CR LF line ends";
     std::erase(lfOnly, '\r');
     for (const LayoutCase& c : kCases) {
         SCOPED_TRACE(c.name);
         const std::u16string query =
             platform::lfToCrLf(u16(readBytes(queryDir() / (std::string(c.name) + ".sql"))));
-        const LaidOut crlf = arrange(defaultKeywordFile(), query);
+        const LaidOut crlf = arrange(shippedKeywordFile(), query);
         const LaidOut lf = arrange(lfOnly, query);
         EXPECT_TRUE(lf.boxes.empty());
         EXPECT_EQ(visible(lf.text), visible(crlf.text));
@@ -165,7 +158,7 @@ TEST(DefaultKeywordFile, NoJoinIsLeftInsideAnotherLine) {
     for (const fs::path& input : inputs) {
         SCOPED_TRACE(input.filename().string());
         const LaidOut out =
-            arrange(defaultKeywordFile(), platform::lfToCrLf(u16(readBytes(input))));
+            arrange(shippedKeywordFile(), platform::lfToCrLf(u16(readBytes(input))));
         ASSERT_TRUE(out.boxes.empty());
         const std::string text = u8(platform::crLfToLf(out.text));
         std::vector<std::string> lines;
@@ -196,10 +189,10 @@ TEST(DefaultKeywordFile, NoJoinIsLeftInsideAnotherLine) {
 // A row the pass skips silently (empty or blank keyword) or a kind other than 0 and 1 would be
 // a slip in the shipped file that no layout above need reveal.
 TEST(DefaultKeywordFile, RowsAreWellFormed) {
-    std::u16string text = platform::lfToCrLf(u16(defaultKeywordFile()));
+    std::u16string text = platform::lfToCrLf(u16(shippedKeywordFile()));
     KeywordTable table;
-    testing_support::BoxCapture boxes;
-    ASSERT_TRUE(MorvantTestPeer().ParseKeywords(text, table)) << boxes.messages().front();
+    const testing_support::KeywordDir dir;
+    ASSERT_TRUE(MorvantTestSeam::ParseKeywords(text, table)) << dir.boxes().front();
     ASSERT_GE(table.size(), 20u);
     for (const typKeyword& row : table) {
         SCOPED_TRACE(testing_support::csvLine(row));

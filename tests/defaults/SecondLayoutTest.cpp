@@ -11,32 +11,23 @@
 #include "SplitMix64.h"
 #include "Support.h"
 #include "TextCodec.h"
+#include "clsMorvant.h"
 
 namespace pellomar {
 namespace {
 
 namespace fs = std::filesystem;
-using testing_support::BoxCapture;
+using testing_support::KeywordDir;
 using testing_support::readBytes;
 using testing_support::u16;
 using testing_support::visible;
 
-KeywordTable shippedRows() {
-    const std::u16string text = platform::lfToCrLf(
-        u16(readBytes(testing_support::sourceDir() / platform::kKeywordFileName)));
-    KeywordTable rows;
-    BoxCapture boxes;
-    EXPECT_TRUE(MorvantTestPeer().ParseKeywords(text, rows));
-    return rows;
-}
-
-// Lays out text, then the result again; returns whether the second layout changed nothing.
-bool secondLayoutChangesNothing(const KeywordTable& rows, const std::u16string& text) {
-    BoxCapture boxes;
-    std::u16string once, twice;
-    EXPECT_TRUE(MorvantTestPeer().ArrangeText(text, rows, once));
-    EXPECT_TRUE(MorvantTestPeer().ArrangeText(once, rows, twice));
-    EXPECT_TRUE(boxes.messages().empty());
+// Lays out text, then the result again, with the keyword file dir holds; returns whether the
+// second layout changed nothing.
+bool secondLayoutChangesNothing(const KeywordDir& dir, const std::u16string& text) {
+    const std::u16string once = clsMorvant().CArrange(text);
+    const std::u16string twice = clsMorvant().CArrange(once);
+    EXPECT_TRUE(dir.boxes().empty());
     return once == twice;
 }
 
@@ -143,12 +134,13 @@ class Statements {
 };
 
 TEST(second_layout, changes_nothing_for_generated_statements) {
-    const KeywordTable rows = shippedRows();
+    KeywordDir dir;
+    dir.writeBytes(testing_support::shippedKeywordFile());
     Statements statements(20261208);
     int changed = 0;
     for (int i = 0; i < 3000; ++i) {
         const std::u16string query = platform::lfToCrLf(u16(statements.next()));
-        if (!secondLayoutChangesNothing(rows, query) && ++changed <= 3) {
+        if (!secondLayoutChangesNothing(dir, query) && ++changed <= 3) {
             ADD_FAILURE() << "a second layout changed " << visible(query);
         }
     }
@@ -158,13 +150,14 @@ TEST(second_layout, changes_nothing_for_generated_statements) {
 TEST(second_layout, changes_nothing_for_the_corpus) {
     const fs::path corpus = testing_support::corpusDir();
     if (corpus.empty()) GTEST_SKIP() << "../shared/corpus is not beside the project";
-    const KeywordTable rows = shippedRows();
+    KeywordDir dir;
+    dir.writeBytes(testing_support::shippedKeywordFile());
     int files = 0;
     for (const auto& entry : fs::directory_iterator(corpus)) {
         if (entry.path().extension() != ".sql") continue;
         SCOPED_TRACE(entry.path().filename().string());
         ++files;
-        EXPECT_TRUE(secondLayoutChangesNothing(rows, platform::lfToCrLf(u16(readBytes(entry)))));
+        EXPECT_TRUE(secondLayoutChangesNothing(dir, platform::lfToCrLf(u16(readBytes(entry)))));
     }
     EXPECT_GE(files, 3);
 }

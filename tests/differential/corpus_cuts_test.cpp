@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "MorvantTestSeam.h"
 #include "ReferenceArrange.h"
 #include "Support.h"
 #include "TextCodec.h"
@@ -8,7 +9,6 @@ namespace pellomar {
 namespace {
 
 namespace fs = std::filesystem;
-using testing_support::BoxCapture;
 using testing_support::KeywordDir;
 using testing_support::readBytes;
 
@@ -42,10 +42,9 @@ class corpus_cuts_test : public ::testing::Test {
         if (testing_support::corpusDir().empty()) {
             GTEST_SKIP() << "../shared/corpus is not beside the project";
         }
-        dir_.writeBytes(readBytes(testing_support::sourceDir() / "KEYWORD_ARRANGE.CSV"));
-        MorvantTestPeer peer;
-        BoxCapture boxes;
-        ASSERT_TRUE(peer.ParseKeywords(*platform::decodeUtf8(readBytes(dir_.file())), rows_));
+        ASSERT_TRUE(MorvantTestSeam::ParseKeywords(
+            platform::lfToCrLf(*platform::decodeUtf8(testing_support::shippedKeywordFile())),
+            rows_));
     }
     KeywordDir dir_;
     KeywordTable rows_;
@@ -62,11 +61,10 @@ TEST_F(corpus_cuts_test, corpus_cuts_agree_with_the_direct_pass) {
             SCOPED_TRACE(file.name);
             std::u16string fast;
             std::u16string ref;
-            BoxCapture boxes;
-            MorvantTestPeer peer;
-            ASSERT_TRUE(peer.ArrangeText(part, rows_, fast));
+            ASSERT_TRUE(MorvantTestSeam::ArrangeText(part, rows_, fast));
             ASSERT_TRUE(referenceArrangeText(part, rows_, ref));
             EXPECT_TRUE(fast == ref);
+            EXPECT_EQ(dir_.boxes(), std::vector<std::string>{});
         }
     }
 }

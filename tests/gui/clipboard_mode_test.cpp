@@ -12,7 +12,6 @@
 namespace pellomar {
 namespace {
 
-using testing_support::BoxCapture;
 using testing_support::KeywordDir;
 
 const KeywordTable kClauses = {{u"select", 1, 1}, {u"from", 1, 1}, {u"where", 1, 1}, {u",", 1, 0}};
@@ -41,7 +40,7 @@ TEST(clipboard_mode_test, reads_arranges_clears_and_writes_in_that_order) {
     KeywordDir dir;
     dir.writeRows(kClauses);
     RecordingClipboard clipboard(u"select a from t");
-    EXPECT_EQ(basMain::ArrangeClipboard(clipboard), basMain::kExitDone);
+    EXPECT_EQ(basMain::ArrangeClipboard(clipboard), kExitDone);
     EXPECT_EQ(clipboard.calls, (std::vector<std::string>{"text", "clear", "setText"}));
     EXPECT_EQ(clipboard.content, u"select\r\n    a\r\nfrom\r\n    t");
 }
@@ -49,38 +48,34 @@ TEST(clipboard_mode_test, reads_arranges_clears_and_writes_in_that_order) {
 TEST(clipboard_mode_test, a_clipboard_without_text_is_left_untouched) {
     KeywordDir dir;
     dir.writeRows(kClauses);
-    BoxCapture boxes;
     RecordingClipboard clipboard(std::nullopt);
-    EXPECT_EQ(basMain::ArrangeClipboard(clipboard), basMain::kExitDone);
+    EXPECT_EQ(basMain::ArrangeClipboard(clipboard), kExitDone);
     EXPECT_EQ(clipboard.calls, (std::vector<std::string>{"text"}));
-    EXPECT_TRUE(boxes.messages().empty());
+    EXPECT_TRUE(dir.boxes().empty());
 }
 
 TEST(clipboard_mode_test, a_failed_request_keeps_the_users_text) {
     KeywordDir dir;  // no keyword file
-    BoxCapture boxes;
     RecordingClipboard clipboard(u"select a from t");
-    EXPECT_EQ(basMain::ArrangeClipboard(clipboard), basMain::kExitReported);
+    EXPECT_EQ(basMain::ArrangeClipboard(clipboard), kExitReported);
     EXPECT_EQ(clipboard.calls, (std::vector<std::string>{"text"}));
     EXPECT_EQ(clipboard.content, u"select a from t");
-    ASSERT_EQ(boxes.messages().size(), 1u);
-    EXPECT_EQ(boxes.messages()[0].rfind("53:File not found: ", 0), 0u) << boxes.messages()[0];
+    EXPECT_EQ(dir.boxes(), std::vector<std::string>{"53:File not found: " + dir.file().string()});
 }
 
 TEST(clipboard_mode_test, an_empty_text_is_left_untouched_but_a_broken_keyword_file_is_told) {
     KeywordDir dir;
     dir.writeRows(kClauses);
-    BoxCapture boxes;
     RecordingClipboard clipboard(u"");
-    EXPECT_EQ(basMain::ArrangeClipboard(clipboard), basMain::kExitDone);
+    EXPECT_EQ(basMain::ArrangeClipboard(clipboard), kExitDone);
     EXPECT_EQ(clipboard.calls, (std::vector<std::string>{"text"}));
-    EXPECT_TRUE(boxes.messages().empty());
+    EXPECT_TRUE(dir.boxes().empty());
 
     KeywordDir missing;
     RecordingClipboard second(u"");
-    EXPECT_EQ(basMain::ArrangeClipboard(second), basMain::kExitReported);
+    EXPECT_EQ(basMain::ArrangeClipboard(second), kExitReported);
     EXPECT_EQ(second.calls, (std::vector<std::string>{"text"}));
-    EXPECT_EQ(boxes.messages().size(), 1u);
+    EXPECT_EQ(missing.boxes().size(), 1u);
 }
 
 TEST(clipboard_mode_test, mode_choice_needs_debug_in_upper_case_anywhere) {

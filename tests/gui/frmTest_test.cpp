@@ -22,7 +22,6 @@
 namespace pellomar {
 namespace {
 
-using testing_support::BoxCapture;
 using testing_support::KeywordDir;
 
 // The rows of the worked example: select, from, where (words) and the comma (symbol).
@@ -161,11 +160,9 @@ TEST_F(frmTest_test, typed_lines_and_tabs_are_laid_out) {
 
 TEST_F(frmTest_test, press_without_keyword_file_shows_one_box_and_keeps_the_text) {
     KeywordDir dir;  // holds no KEYWORD_ARRANGE.CSV
-    BoxCapture boxes;
     txtQry->setPlainText(QStringLiteral("select a from t"));
     press();
-    ASSERT_EQ(boxes.messages().size(), 1u);
-    EXPECT_EQ(boxes.messages()[0].rfind("53:File not found: ", 0), 0u) << boxes.messages()[0];
+    EXPECT_EQ(dir.boxes(), std::vector<std::string>{"53:File not found: " + dir.file().string()});
     EXPECT_EQ(boxText(), QStringLiteral("select a from t"));
 }
 
@@ -196,7 +193,6 @@ TEST_F(frmTest_test, no_break_spaces_survive_a_press) {
 TEST_F(frmTest_test, hostile_texts_in_the_box_come_back_laid_out) {
     KeywordDir dir;
     dir.writeRows(kClauses);
-    BoxCapture boxes;
     struct Case {
         const char* what;
         std::u16string text, expected;
@@ -218,7 +214,7 @@ TEST_F(frmTest_test, hostile_texts_in_the_box_come_back_laid_out) {
         press();
         EXPECT_TRUE(boxText() == QString::fromStdU16String(c.expected));
     }
-    EXPECT_TRUE(boxes.messages().empty());
+    EXPECT_TRUE(dir.boxes().empty());
 }
 
 // The error box itself: what it shows, and which keys close it.

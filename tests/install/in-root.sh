@@ -27,5 +27,14 @@ exec unshare --mount --propagation private bash -c '
     mount -t proc proc "$R/proc"
     mount --rbind /dev "$R/dev"
     [[ -d /tmp/.X11-unix ]] && mount --bind /tmp/.X11-unix "$R/tmp/.X11-unix"
+    # A sanitized build reads the leak suppressions that LSAN_OPTIONS names when it exits with
+    # memory still held (the X11 front end leaves its connection to the serving child), and
+    # aborts if it cannot: the file must be at the same path inside the root.
+    supp=$(tr : "\n" <<<"${LSAN_OPTIONS:-}" | sed -n "s/^suppressions=//p")
+    if [[ -n $supp && -f $supp ]]; then
+        mkdir -p "$R$(dirname "$supp")"
+        touch "$R$supp"
+        mount --bind -o ro "$supp" "$R$supp"
+    fi
     exec chroot "$R" "$@"
 ' in-root "$libs" "$@"

@@ -10,13 +10,14 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "Content.h"
 #include "TextCodec.h"
 
 namespace pellomar::testing_support {
 
 namespace fs = std::filesystem;
 
-KeywordDir::KeywordDir() {
+TempDir::TempDir() {
 #ifdef _WIN32
     // No mkdtemp on Windows: create_directory refuses a name that exists, so keep drawing.
     std::random_device random;
@@ -31,14 +32,19 @@ KeywordDir::KeywordDir() {
     if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
     dir_ = pattern;
 #endif
-    platform::setProgramDirectoryForTesting(dir_);
 }
 
-KeywordDir::~KeywordDir() {
-    platform::setProgramDirectoryForTesting(std::nullopt);
+TempDir::~TempDir() {
     std::error_code ec;
     fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::add, ec);
     fs::remove_all(dir_, ec);
+}
+
+KeywordDir::KeywordDir() : KeywordDir(fs::path()) {}
+
+KeywordDir::KeywordDir(const fs::path& programDirectory)
+    : dir_(programDirectory.empty() ? temp_.path() : programDirectory),
+      scope_({[this](const ErrorRecord& record) { boxes_.push_back(formatError(record)); }, dir_}) {
 }
 
 void KeywordDir::writeBytes(const std::string& bytes) const {
@@ -48,23 +54,15 @@ void KeywordDir::writeBytes(const std::string& bytes) const {
 }
 
 std::string csvLine(const typKeyword& row) {
-    return "\"" + u8(row.strWord) + "\"," + std::to_string(row.intIndent) + "," +
-           std::to_string(row.intLineHead);
+    // The splitter finds no closing quote in «""»: an empty word is an empty field.
+    const std::string word = row.strWord.empty() ? "" : "\"" + u8(row.strWord) + "\"";
+    return word + "," + std::to_string(row.intIndent) + "," + std::to_string(row.intLineHead);
 }
 
 void KeywordDir::writeRows(const KeywordTable& rows) const {
     std::string text = "KEYWORD,INDENT,LINEHEAD\r\n";
     for (const typKeyword& row : rows) text += csvLine(row) + "\r\n";
     writeBytes(text);
-}
-
-BoxCapture::BoxCapture() {
-    previous_ = platform::setErrorBox(
-        [this](const ErrorRecord& record) { messages_.push_back(formatError(record)); });
-}
-
-BoxCapture::~BoxCapture() {
-    platform::setErrorBox(std::move(previous_));
 }
 
 std::u16string u16(std::string_view utf8) {
@@ -97,6 +95,31 @@ std::string visible(std::u16string_view text) {
     return "\"" + u8(shown) + "\"";
 }
 
+std::vector<std::u16string> contentRuns(std::u16string_view crLfText) {
+    std::u16string text;
+    text.reserve(crLfText.size());
+    for (std::size_t i = 0; i < crLfText.size(); ++i) {
+        if (crLfText[i] == u'\n' && i > 0 && crLfText[i - 1] == u'\r') continue;
+        text.push_back(crLfText[i]);
+    }
+    const ContentMask mask = markContent(text);
+    std::vector<std::u16string> runs;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (mask[i] && (i == 0 || !mask[i - 1])) runs.emplace_back();
+        if (mask[i]) runs.back().push_back(text[i]);
+    }
+    if (!mask.empty() && mask.back()) {
+        while (!runs.back().empty() && runs.back().back() == u' ') runs.back().pop_back();
+    }
+    return runs;
+}
+
+std::u16string contentOf(std::u16string_view text) {
+    std::u16string all;
+    for (const std::u16string& run : contentRuns(text)) all += run;
+    return all;
+}
+
 std::string readBytes(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) throw std::runtime_error("cannot read " + path.string());
@@ -108,6 +131,10 @@ std::string readBytes(const fs::path& path) {
 fs::path sourceDir() {
     const char* dir = std::getenv("PELLOMAR_SOURCE_DIR");
     return dir ? fs::path(dir) : fs::path();
+}
+
+std::string shippedKeywordFile() {
+    return readBytes(sourceDir() / platform::kKeywordFileName);
 }
 
 fs::path corpusDir() {

@@ -10,12 +10,12 @@
 #include "Host.h"
 #include "Support.h"
 #include "Win32CommandLine.h"
+#include "clsMorvant.h"
 
 namespace pellomar {
 namespace {
 
 namespace fs = std::filesystem;
-using testing_support::BoxCapture;
 using testing_support::KeywordDir;
 using testing_support::u16;
 using testing_support::visible;
@@ -41,7 +41,6 @@ TEST(win32_command_line, argument_text_follows_the_program_name) {
 }
 
 TEST(win32_host, keyword_file_is_beside_the_executable) {
-    platform::setProgramDirectoryForTesting(std::nullopt);
     const fs::path dir = platform::executableDirectory();
     EXPECT_TRUE(fs::exists(dir / "win32_host_tests.exe")) << dir.string();
     EXPECT_EQ(platform::keywordFilePath(), dir / "KEYWORD_ARRANGE.CSV");
@@ -53,36 +52,29 @@ TEST(win32_host, keyword_file_is_beside_the_executable) {
 TEST(win32_host, file_problems_name_the_path) {
     {
         KeywordDir dir;  // no file written
-        BoxCapture boxes;
         EXPECT_EQ(clsMorvant().CArrange(u"select a"), u"");
-        EXPECT_EQ(boxes.messages(),
+        EXPECT_EQ(dir.boxes(),
                   std::vector<std::string>{"53:File not found: " + dir.file().string()});
     }
     {
         KeywordDir dir;
-        const fs::path gone = dir.path() / "no-such-dir";
-        platform::setProgramDirectoryForTesting(gone);
-        BoxCapture boxes;
+        const KeywordDir gone(dir.path() / "no-such-dir");
         EXPECT_EQ(clsMorvant().CArrange(u"select a"), u"");
-        EXPECT_EQ(boxes.messages(),
-                  std::vector<std::string>{"76:Path not found: " +
-                                           (gone / platform::kKeywordFileName).string()});
+        EXPECT_EQ(gone.boxes(),
+                  std::vector<std::string>{"76:Path not found: " + gone.file().string()});
     }
     {
         KeywordDir dir;
         fs::create_directory(dir.file());
-        BoxCapture boxes;
         EXPECT_EQ(clsMorvant().CArrange(u"select a"), u"");
-        EXPECT_EQ(boxes.messages(),
-                  std::vector<std::string>{"75:Path/File access error: " + dir.file().string() +
-                                           " is a directory"});
+        EXPECT_EQ(dir.boxes(), std::vector<std::string>{"75:Path/File access error: " +
+                                                        dir.file().string() + " is a directory"});
     }
 }
 
 TEST(win32_host, a_file_another_program_holds_open) {
     KeywordDir dir;
     dir.writeBytes("h\r\nselect,1,1\r\n");
-    BoxCapture boxes;
     {
         // An editor that keeps the file open for writing, sharing it for reading: read as usual.
         HANDLE editor = CreateFileW(dir.file().c_str(), GENERIC_READ | GENERIC_WRITE,
@@ -92,7 +84,7 @@ TEST(win32_host, a_file_another_program_holds_open) {
         EXPECT_EQ(clsMorvant().CArrange(u"a select b"), u"a\r\nselect\r\n    b");
         CloseHandle(editor);
     }
-    EXPECT_TRUE(boxes.messages().empty());
+    EXPECT_TRUE(dir.boxes().empty());
     {
         // A program that lets no one else in.
         HANDLE locker = CreateFileW(dir.file().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
@@ -101,7 +93,7 @@ TEST(win32_host, a_file_another_program_holds_open) {
         EXPECT_EQ(clsMorvant().CArrange(u"a select b"), u"");
         CloseHandle(locker);
     }
-    EXPECT_EQ(boxes.messages(),
+    EXPECT_EQ(dir.boxes(),
               std::vector<std::string>{"70:Permission denied: " + dir.file().string() +
                                        " (another program has it open and lets no one read it)"});
 }
@@ -164,10 +156,9 @@ TEST(win32_japanese_code_page, shift_jis_and_utf8_keyword_files) {
     // The whole way: the file read from disk and a Japanese keyword found in the query.
     KeywordDir dir;
     dir.writeBytes("KEYWORD,INDENT,LINEHEAD\r\n\x8c\x9f\x8f\xd8,1,1\r\n");
-    BoxCapture boxes;
     EXPECT_EQ(clsMorvant().CArrange(u16("a \xe6\xa4\x9c\xe8\xa8\xbc b")),
               u16("a\r\n\xe6\xa4\x9c\xe8\xa8\xbc\r\n    b"));
-    EXPECT_TRUE(boxes.messages().empty());
+    EXPECT_TRUE(dir.boxes().empty());
 }
 
 TEST(win32_lower_case, one_code_unit_to_one_by_the_user_locale) {

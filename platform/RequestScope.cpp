@@ -1,0 +1,70 @@
+#include "RequestScope.h"
+
+#include <cstdio>
+#include <string>
+#include <utility>
+
+#include "Host.h"
+
+namespace pellomar::platform {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+ErrorBox& programBox() {
+    static ErrorBox box;
+    return box;
+}
+
+RequestScope*& innermost() {
+    static RequestScope* scope = nullptr;
+    return scope;
+}
+
+void writeToStderr(const ErrorRecord& record) {
+    const std::string line = std::string(kAppTitle) + ": " + formatError(record) + "\n";
+    std::fwrite(line.data(), 1, line.size(), stderr);
+    std::fflush(stderr);
+}
+
+}  // namespace
+
+void setErrorBox(ErrorBox box) {
+    programBox() = std::move(box);
+}
+
+void showErrorBox(const ErrorRecord& record) {
+    const ErrorBox* box = nullptr;
+    for (RequestScope* scope = innermost(); scope != nullptr; scope = scope->outer_) {
+        scope->failed_ = true;
+        if (box == nullptr && scope->options_.box) box = &scope->options_.box;
+    }
+    if (box == nullptr && programBox()) box = &programBox();
+    if (box != nullptr) {
+        (*box)(record);
+    } else {
+        writeToStderr(record);
+    }
+}
+
+RequestScope::RequestScope() : RequestScope(Options{}) {}
+
+RequestScope::RequestScope(Options options) : options_(std::move(options)), outer_(innermost()) {
+    innermost() = this;
+}
+
+RequestScope::~RequestScope() {
+    innermost() = outer_;
+}
+
+fs::path keywordFilePath() {
+    for (const RequestScope* scope = innermost(); scope != nullptr; scope = scope->outer_) {
+        if (!scope->options_.programDirectory.empty()) {
+            return scope->options_.programDirectory / kKeywordFileName;
+        }
+    }
+    return executableDirectory() / kKeywordFileName;
+}
+
+}  // namespace pellomar::platform
