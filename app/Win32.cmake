@@ -25,11 +25,4 @@ target_link_libraries(dovlek PRIVATE pellomar_app pellomar_platform_win32 comctl
 target_link_options(dovlek PRIVATE -municode $<$<CONFIG:Release>:-s>)
 pellomar_target_defaults(dovlek)
 
-# The default keyword file beside the program, as in the Linux build.
-add_custom_command(OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/KEYWORD_ARRANGE.CSV
-  COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/KEYWORD_ARRANGE.CSV
-          ${CMAKE_CURRENT_BINARY_DIR}/KEYWORD_ARRANGE.CSV
-  DEPENDS ${PROJECT_SOURCE_DIR}/KEYWORD_ARRANGE.CSV
-  VERBATIM)
-add_custom_target(dovlek_keywords ALL DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/KEYWORD_ARRANGE.CSV)
-add_dependencies(dovlek dovlek_keywords)
+pellomar_default_keywords_beside(dovlek)

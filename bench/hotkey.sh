@@ -20,26 +20,15 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DPELLOMAR_TESTS=OFF 
 cmake --build "$build" --target dovlek >&2
 dovlek=$(pwd)/$build/app/dovlek
 
+source scripts/xvfb.sh
 tmp=$(mktemp -d)
-xvfb_pid=
 cleanup() {
   # Ending the server also ends the processes that still serve its clipboard.
-  [[ -n $xvfb_pid ]] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+  stop_xvfb
   rm -rf "$tmp"
 }
 trap cleanup EXIT
-
-# -noreset: a desktop's server does not reset when its last client leaves, and a reset between
-# runs (keymaps and fonts reloaded) would be timed as part of the next one.
-Xvfb -displayfd 9 -nolisten tcp -noreset -screen 0 1280x1024x24 -dpi 96 \
-  9>"$tmp/display" >"$tmp/xvfb.log" 2>&1 &
-xvfb_pid=$!
-for ((i = 0; i < 200; i++)); do
-  [[ -s $tmp/display ]] && break
-  sleep 0.05
-done
-[[ -s $tmp/display ]] || { cat "$tmp/xvfb.log" >&2; echo "Xvfb did not start" >&2; exit 1; }
-export DISPLAY=:$(cat "$tmp/display")
+start_xvfb "$tmp" || { echo "Xvfb did not start" >&2; exit 1; }
 export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$tmp}
 
 # A 10 KB statement: one SELECT with many columns, joins and conditions.

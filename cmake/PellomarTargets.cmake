@@ -20,3 +20,16 @@ function(pellomar_target_defaults target)
     target_link_options(${target} PRIVATE -fsanitize=address,undefined)
   endif()
 endfunction()
+
+# The keyword file lives next to the executable; the build puts the default one beside the
+# target whenever the repository's copy changes (not at every relink, which would undo edits made
+# to it there).
+function(pellomar_default_keywords_beside target)
+  set(copy ${CMAKE_CURRENT_BINARY_DIR}/KEYWORD_ARRANGE.CSV)
+  add_custom_command(OUTPUT ${copy}
+    COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/KEYWORD_ARRANGE.CSV ${copy}
+    DEPENDS ${PROJECT_SOURCE_DIR}/KEYWORD_ARRANGE.CSV
+    VERBATIM)
+  add_custom_target(${target}_keywords ALL DEPENDS ${copy})
+  add_dependencies(${target} ${target}_keywords)
+endfunction()

@@ -1,15 +1,17 @@
 #include "Diagnostics.h"
 
-#include <unistd.h>
+#include <cstdio>
 
-#include "FdIo.h"
 #include "Host.h"
 
 namespace pellomar::platform {
 
 void printDiagnostic(const std::string& text) {
-    // One write, so that lines of processes that share the terminal do not mix.
-    writeAll(STDERR_FILENO, std::string(kAppTitle) + ": " + text + "\n");
+    // One line, written and flushed at once, so that lines of processes that share the terminal
+    // do not mix.
+    const std::string line = std::string(kAppTitle) + ": " + text + "\n";
+    std::fwrite(line.data(), 1, line.size(), stderr);
+    std::fflush(stderr);
 }
 
 }  // namespace pellomar::platform

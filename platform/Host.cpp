@@ -9,7 +9,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <array>
 #include <cerrno>
 #include <clocale>
 #include <cstdio>
@@ -20,6 +19,7 @@
 #include <utility>
 #include <vector>
 
+#include "FdIo.h"
 #include "TextCodec.h"
 
 namespace pellomar::platform {
@@ -100,16 +100,9 @@ std::string KeywordFile::readAll() {
     struct stat st {};
     if (::fstat(fd_, &st) == 0 && st.st_size > 0)
         bytes.reserve(static_cast<std::size_t>(st.st_size));
-    std::array<char, 65536> buffer{};
-    for (;;) {
-        const ssize_t got = ::read(fd_, buffer.data(), buffer.size());
-        if (got < 0) {
-            if (errno == EINTR) continue;
-            throw MorvantError(ErrorNumber::PathFileAccessError,
-                               "cannot read " + path_.string() + ": " + std::strerror(errno));
-        }
-        if (got == 0) break;
-        bytes.append(buffer.data(), static_cast<std::size_t>(got));
+    if (const int err = readToEnd(fd_, bytes)) {
+        throw MorvantError(ErrorNumber::PathFileAccessError,
+                           "cannot read " + path_.string() + ": " + std::strerror(err));
     }
     return bytes;
 }

@@ -1,9 +1,9 @@
 #include "RequestScope.h"
 
-#include <cstdio>
 #include <string>
 #include <utility>
 
+#include "Diagnostics.h"
 #include "Host.h"
 
 namespace pellomar::platform {
@@ -22,12 +22,6 @@ RequestScope*& innermost() {
     return scope;
 }
 
-void writeToStderr(const ErrorRecord& record) {
-    const std::string line = std::string(kAppTitle) + ": " + formatError(record) + "\n";
-    std::fwrite(line.data(), 1, line.size(), stderr);
-    std::fflush(stderr);
-}
-
 }  // namespace
 
 void setErrorBox(ErrorBox box) {
@@ -44,7 +38,7 @@ void showErrorBox(const ErrorRecord& record) {
     if (box != nullptr) {
         (*box)(record);
     } else {
-        writeToStderr(record);
+        printDiagnostic(formatError(record));
     }
 }
 

@@ -107,10 +107,6 @@ bool X11Connection::broken() const {
     return xcb_connection_has_error(c_) != 0;
 }
 
-void X11Connection::flush() {
-    xcb_flush(c_);
-}
-
 xcb_timestamp_t X11Connection::serverTime() {
     xcb_change_property(c_, XCB_PROP_MODE_APPEND, window_, atoms_.clock, XCB_ATOM_INTEGER, 32, 0,
                         nullptr);

@@ -69,7 +69,6 @@ class X11Connection {
     // The same without throwing: also nullptr when the connection is broken (see broken()).
     XcbEvent waitForEventNoThrow(Clock::time_point deadline);
     bool broken() const;
-    void flush();
 
     // After fork the child goes on with this connection: the parent must only let go of its
     // descriptor at exit, never shut the shared socket down.

@@ -29,12 +29,12 @@ package() {
     cmake --build "$build" --target windows_package -j2
 }
 
-xvfb_pid=
+source scripts/xvfb.sh
 stop_desktop() {
     # Wine's server and the programs it keeps (the desktop, services) end with the prefix's
     # wineserver; then the display.
     [[ -n ${WINEPREFIX:-} ]] && /usr/lib/wine/wineserver -k 2>/dev/null || true
-    [[ -n $xvfb_pid ]] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null || true
+    stop_xvfb
 }
 
 # One Xvfb display and one Wine prefix for the whole run: every Wine program of a prefix shares
@@ -42,16 +42,7 @@ stop_desktop() {
 # RESOURCE_LOCK wine_desktop).
 start_desktop() {
     local dir=$PWD/$build
-    Xvfb -displayfd 9 -nolisten tcp -noreset -screen 0 1280x1024x24 -dpi 96 \
-        9>"$dir/xvfb.display" >"$dir/xvfb.log" 2>&1 &
-    xvfb_pid=$!
-    local i
-    for ((i = 0; i < 200; i++)); do
-        grep -qs '^[0-9][0-9]*$' "$dir/xvfb.display" && break
-        kill -0 "$xvfb_pid" 2>/dev/null || { cat "$dir/xvfb.log" >&2; exit 1; }
-        sleep 0.05
-    done
-    export DISPLAY=:$(cat "$dir/xvfb.display")
+    start_xvfb "$dir" || exit 1
 
     export WINEPREFIX=$dir/wine-prefix
     # mscoree and mshtml: no offer to install Mono or Gecko while the prefix is made;

@@ -1,10 +1,10 @@
 // Pressing the key twice must be harmless: with the shipped keyword file, laying out a result
-// again leaves it as it is, for generated everyday statements and for every file of the corpus.
+// again leaves it as it is, for generated everyday statements (the corpus files are checked with
+// the rest of their layout in corpus_test).
 
 #include <gtest/gtest.h>
 
 #include <array>
-#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -16,9 +16,7 @@
 namespace pellomar {
 namespace {
 
-namespace fs = std::filesystem;
 using testing_support::KeywordDir;
-using testing_support::readBytes;
 using testing_support::u16;
 using testing_support::visible;
 
@@ -145,21 +143,6 @@ TEST(second_layout, changes_nothing_for_generated_statements) {
         }
     }
     EXPECT_EQ(changed, 0);
-}
-
-TEST(second_layout, changes_nothing_for_the_corpus) {
-    const fs::path corpus = testing_support::corpusDir();
-    if (corpus.empty()) GTEST_SKIP() << "../shared/corpus is not beside the project";
-    KeywordDir dir;
-    dir.writeBytes(testing_support::shippedKeywordFile());
-    int files = 0;
-    for (const auto& entry : fs::directory_iterator(corpus)) {
-        if (entry.path().extension() != ".sql") continue;
-        SCOPED_TRACE(entry.path().filename().string());
-        ++files;
-        EXPECT_TRUE(secondLayoutChangesNothing(dir, platform::lfToCrLf(u16(readBytes(entry)))));
-    }
-    EXPECT_GE(files, 3);
 }
 
 }  // namespace

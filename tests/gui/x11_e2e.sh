@@ -10,6 +10,8 @@ set -euo pipefail
 case_name=$1
 built_dovlek=$2
 here=$(cd "$(dirname "$0")" && pwd)
+source "$here/../../scripts/xvfb.sh"
+source "$here/clipboard.sh"
 export LC_ALL=C.UTF-8
 export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d)}
 
@@ -21,7 +23,7 @@ cleanup() {
     for pid in "${started_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
     # Ending the server ends every client still connected to it: xclip's servers, and a dovlek
     # that still serves the clipboard.
-    [[ -n $xvfb_pid ]] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+    stop_xvfb
     rm -rf "$tmp"
 }
 trap cleanup EXIT
@@ -31,24 +33,6 @@ fail() {
     exit 1
 }
 step() { echo "[$case_name] $*"; }
-
-# Xvfb picks a free display itself and writes its number once it accepts connections.
-start_xvfb() {
-    Xvfb -displayfd 9 -nolisten tcp -noreset -screen 0 1280x1024x24 -dpi 96 \
-        9>"$tmp/display" >"$tmp/xvfb.log" 2>&1 &
-    xvfb_pid=$!
-    local i
-    for ((i = 0; i < 200; i++)); do
-        if [[ -s $tmp/display ]] && grep -q '^[0-9][0-9]*$' "$tmp/display"; then
-            export DISPLAY=:$(cat "$tmp/display")
-            return
-        fi
-        kill -0 "$xvfb_pid" 2>/dev/null || break
-        sleep 0.05
-    done
-    cat "$tmp/xvfb.log" >&2
-    fail "Xvfb did not start"
-}
 
 # dovlek reads KEYWORD_ARRANGE.CSV from its own directory: each case gets a copy of its own.
 install_dovlek() {
@@ -64,33 +48,6 @@ worked_example_rows() {
     write_rows 'select,1,1' 'from,1,1' 'where,1,1' '",",1,0'
 }
 
-# xclip -i forks a process that serves the clipboard; its output must not hold ctest's pipes.
-# That process takes the clipboard only after xclip has returned: wait until it serves the file,
-# or a dovlek started next would read the old content and, rightly, refuse to overwrite the new.
-clip_set() {  # clip_set FILE [TYPE]
-    xclip -selection clipboard ${2:+-t "$2"} -i "$1" >/dev/null 2>&1
-    serves_file() { timeout 20 xclip -selection clipboard ${2:+-t "$2"} -o 2>/dev/null | cmp -s - "$1"; }
-    wait_until 10 serves_file "$@" || fail "xclip did not take the clipboard"
-}
-clip_set_text() {  # clip_set_text TEXT
-    printf '%s' "$1" >"$tmp/clip-in"
-    clip_set "$tmp/clip-in"
-}
-clip_get() {  # clip_get [TYPE]
-    timeout 20 xclip -selection clipboard ${1:+-t "$1"} -o
-}
-clipboard_is() {  # clipboard_is TEXT
-    local got
-    got=$(clip_get 2>/dev/null; echo .)
-    [[ ${got%.} == "$1" ]]
-}
-expect_clipboard() {  # expect_clipboard TEXT
-    local got
-    got=$(clip_get; echo .)
-    got=${got%.}
-    [[ $got == "$1" ]] || fail "clipboard holds $(printf '%q' "$got"), expected $(printf '%q' "$1")"
-}
-
 # The processes of this case's dovlek that are alive (the serving child), zombies left out.
 serving_pids() {
     local pid
@@ -98,14 +55,6 @@ serving_pids() {
         [[ $(awk '{print $3}' "/proc/$pid/stat" 2>/dev/null) =~ ^[^ZX]$ ]] && echo "$pid"
     done
     return 0
-}
-wait_until() {  # wait_until SECONDS COMMAND...: polls until COMMAND succeeds
-    local deadline=$((SECONDS + $1))
-    shift
-    until "$@"; do
-        ((SECONDS < deadline)) || return 1
-        sleep 0.05
-    done
 }
 no_server() { [[ -z $(serving_pids) ]]; }
 
@@ -211,7 +160,7 @@ stdio_layout() {
     env -u DISPLAY -u WAYLAND_DISPLAY "$dovlek" <"$1" >"$2" || fail "stdio layout of $1 failed"
 }
 
-start_xvfb
+start_xvfb "$tmp" || fail "Xvfb did not start"
 if [[ $case_name == --run ]]; then
     "$2"
     exit
@@ -450,7 +399,7 @@ clipboard_manager)
 unreachable_display)
     # A display that nothing serves: one clear line, status 2, nothing left behind, no abort.
     worked_example_rows
-    nowhere=:$(($(cat "$tmp/display") + 1000))
+    nowhere=:$((${DISPLAY#:} + 1000))
     DISPLAY=$nowhere run_dovlek
     expect_status 2
     expect_err "75:Path/File access error: cannot connect to the X display \"$nowhere\": no X server accepted the connection (none runs there, or it refused this user); the clipboard was left as it was"
@@ -626,9 +575,7 @@ server_killed_while_serving)
     run_dovlek
     expect_status 0
     [[ -n $(serving_pids) ]] || fail "no process serves the result"
-    kill "$xvfb_pid"
-    wait "$xvfb_pid" 2>/dev/null || true
-    xvfb_pid=
+    stop_xvfb
     wait_until 10 no_server || fail "the serving process outlived the X server"
     ;;
 

@@ -49,29 +49,6 @@ TEST(win32_host, keyword_file_is_beside_the_executable) {
     EXPECT_EQ(shown.substr(shown.size() - 20), L"\\KEYWORD_ARRANGE.CSV");
 }
 
-TEST(win32_host, file_problems_name_the_path) {
-    {
-        KeywordDir dir;  // no file written
-        EXPECT_EQ(clsMorvant().CArrange(u"select a"), u"");
-        EXPECT_EQ(dir.boxes(),
-                  std::vector<std::string>{"53:File not found: " + dir.file().string()});
-    }
-    {
-        KeywordDir dir;
-        const KeywordDir gone(dir.path() / "no-such-dir");
-        EXPECT_EQ(clsMorvant().CArrange(u"select a"), u"");
-        EXPECT_EQ(gone.boxes(),
-                  std::vector<std::string>{"76:Path not found: " + gone.file().string()});
-    }
-    {
-        KeywordDir dir;
-        fs::create_directory(dir.file());
-        EXPECT_EQ(clsMorvant().CArrange(u"select a"), u"");
-        EXPECT_EQ(dir.boxes(), std::vector<std::string>{"75:Path/File access error: " +
-                                                        dir.file().string() + " is a directory"});
-    }
-}
-
 TEST(win32_host, a_file_another_program_holds_open) {
     KeywordDir dir;
     dir.writeBytes("h\r\nselect,1,1\r\n");

@@ -51,28 +51,9 @@ worked_example_rows() {
     write_rows 'select,1,1' 'from,1,1' 'where,1,1' '",",1,0'
 }
 
-# xclip -i forks a process that serves the clipboard; its output must not hold ctest's pipes.
-# Wine's desktop process learns of a new X owner a moment later.
-clip_set() {  # clip_set FILE [TYPE]
-    xclip -selection clipboard ${2:+-t "$2"} -i "$1" >/dev/null 2>&1
-    sleep 0.3
-}
-clip_set_text() {  # clip_set_text TEXT
-    printf '%s' "$1" >"$tmp/clip-in"
-    clip_set "$tmp/clip-in"
-}
-clip_get() {  # clip_get [TYPE]
-    timeout 10 xclip -selection clipboard ${1:+-t "$1"} -o
-}
-clipboard_is() {  # clipboard_is TEXT
-    local got
-    got=$(clip_get 2>/dev/null; echo .)
-    [[ ${got%.} == "$1" ]]
-}
-expect_clipboard() {  # expect_clipboard TEXT
-    clipboard_is "$1" ||
-        fail "clipboard holds $(clip_get 2>/dev/null | od -c | head -20), not $(printf '%s' "$1" | od -c | head -20)"
-}
+# Wine's desktop process learns of a new X owner a moment after xclip has taken the clipboard.
+CLIP_SETTLE=0.3
+source "$here/../gui/clipboard.sh"
 
 # A Japanese system, for the cases that set it: LANG=ja_JP.UTF-8 gives Wine the ANSI code page
 # 932 (Shift-JIS), with the locale that scripts/windows.sh builds into the build directory.
