@@ -4,7 +4,7 @@
 # Usage: scripts/windows.sh build|test|package
 #   build    installs what it needs (scripts/setup.sh windows), configures and builds
 #   test     builds, then runs every Windows test under ctest in one fresh Wine prefix and on
-#            one Xvfb display of its own
+#            one Xvfb display of its own; further arguments go to ctest (-R NAME, -V)
 #   package  builds build-windows/pellomar-<version>-setup.exe and -win64.zip
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -73,7 +73,8 @@ test)
     unset LANG LANGUAGE
     start=$SECONDS
     start_desktop
-    ctest --test-dir "$build" --output-on-failure --no-tests=error -j2 |
+    shift
+    ctest --test-dir "$build" --output-on-failure --no-tests=error -j2 "$@" |
         tee "$build/ctest-summary.log"
     echo "== windows tests: $((SECONDS - start)) s, Wine prefix and display included"
     ;;
