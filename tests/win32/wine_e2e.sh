@@ -123,19 +123,36 @@ close_box() {  # close_box WINDOW
     fail "Return did not close the box"
 }
 
-# The test window's box: its whole text through the clipboard, selected with the keys a user
-# would press.
-# An empty box copies nothing: the marker put there first keeps what the clipboard held before
-# from passing for the box's text.
-window_text() {  # window_text WINDOW
-    clip_set_text '(nothing was copied from the box)'
-    click "$1" 100 50
-    keys ctrl+Home ctrl+shift+End ctrl+c
-    clip_get 2>/dev/null | tr -d '\r'
+# The test window's box: its whole text, asked of the window itself (CR LF there, LF here).
+window_text() {
+    "$wine" "$helper" test-window-text 2>/dev/null | tr -d '\r'
 }
-window_holds() {  # window_holds WINDOW FILE: the box's text, kept in $tmp/got, is FILE's
-    window_text "$1" >"$tmp/got"
-    cmp -s "$tmp/got" "$2"
+window_holds() {  # window_holds FILE: the box's text, kept in $tmp/got, is FILE's
+    window_text >"$tmp/got"
+    cmp -s "$tmp/got" "$1"
+}
+# fill_box WINDOW FILE type|paste: FILE's text into the empty box, typed or pasted from the
+# clipboard, and checked before going on: a click does not always give the box the keyboard at
+# once, which would otherwise look like a wrong layout later.
+fill_box() {
+    local attempt
+    for ((attempt = 1; ; attempt++)); do
+        # Wine takes in a large text of another X program a while after it was offered: a paste
+        # straight after it brings nothing.
+        [[ $3 == paste ]] && clip_set "$2" && sleep "$attempt"
+        click "$1" 100 50
+        if [[ $3 == paste ]]; then
+            keys ctrl+v
+        else
+            xdotool type --delay 20 --file "$2"
+            sleep 0.3
+        fi
+        wait_until 30 window_holds "$2" && return 0
+        ((attempt < 3)) || fail "the text did not arrive: the box holds $(wc -c <"$tmp/got") bytes"
+        step "try $attempt did not arrive (the box holds $(wc -c <"$tmp/got") bytes): again"
+        click "$1" 100 50
+        keys ctrl+Home ctrl+shift+End Delete
+    done
 }
 
 has_registry_key() {  # has_registry_key KEY
@@ -236,17 +253,16 @@ test_window)
     read -r width height < <(xwininfo -id "$form" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w, h}')
     step "inner size ${width}x${height}"
     [[ $width == 325 && $height == 233 ]] || fail "inner size ${width}x${height}, not 325x233 at 96 DPI"
-    click "$form" 100 50
-    xdotool type --delay 20 'select a, b from t'
-    sleep 0.3
+    printf 'select a, b from t' >"$tmp/typed"
+    fill_box "$form" "$tmp/typed" type
     # 検証 sits at (3420, 3000) twips, 1395 × 375: its middle is (274, 212) at 96 DPI.
     click "$form" 274 212
-    text=$(window_text "$form")
-    [[ $text == $'select\n    a,\n    b\nfrom\n    t' ]] || fail "laid out: $(printf '%s' "$text" | od -c)"
+    printf 'select\n    a,\n    b\nfrom\n    t' >"$tmp/laid-out"
+    wait_until 10 window_holds "$tmp/laid-out" || fail "laid out: $(od -c <"$tmp/got")"
     step "Ctrl+Z brings the text back"
+    click "$form" 100 50
     keys ctrl+z
-    text=$(window_text "$form")
-    [[ $text == 'select a, b from t' ]] || fail "after Ctrl+Z: $(printf '%s' "$text" | od -c)"
+    wait_until 10 window_holds "$tmp/typed" || fail "after Ctrl+Z: $(od -c <"$tmp/got")"
     keys alt+F4
     finish_dovlek
     expect_status 0
@@ -257,16 +273,15 @@ test_window_failed_press)
     install_dovlek
     start_dovlek DEBUG
     form=$(find_window 'ﾃｽﾄ画面')
-    click "$form" 100 50
-    xdotool type --delay 20 'select a from t'
-    sleep 0.3
+    printf 'select a from t' >"$tmp/typed"
+    fill_box "$form" "$tmp/typed" type
     click "$form" 274 212
     box=$(find_window '^Pellomar$')
     message=$(box_text)
     [[ $message == "53:File not found: "* ]] || fail "the box says: $message"
     close_box "$box"
-    text=$(window_text "$form")
-    [[ $text == 'select a from t' ]] || fail "after the failed press: $(printf '%s' "$text" | od -c)"
+    # The box was shown from inside the press: the window answers only once the press is over.
+    window_holds "$tmp/typed" || fail "after the failed press: $(od -c <"$tmp/got")"
     keys alt+F4
     finish_dovlek
     expect_status 0
@@ -290,21 +305,10 @@ test_window_two_megabytes)
     dovlek_timeout=240
     start_dovlek DEBUG
     form=$(find_window 'ﾃｽﾄ画面')
-    # The paste is checked before the press: a click that did not give the box the keyboard, or
-    # a paste of what Wine still held from before, would otherwise look like a wrong layout.
-    for ((attempt = 1; ; attempt++)); do
-        clip_set "$tmp/big.sql"
-        click "$form" 100 50
-        keys ctrl+v
-        wait_until 30 window_holds "$form" "$tmp/big.sql" && break
-        ((attempt < 3)) || fail "the paste did not arrive: the box holds $(wc -c <"$tmp/got") bytes"
-        step "paste $attempt did not arrive (the box holds $(wc -c <"$tmp/got") bytes): again"
-        click "$form" 100 50
-        keys ctrl+Home ctrl+shift+End Delete
-    done
+    fill_box "$form" "$tmp/big.sql" paste
     step "2 MB pasted; laying it out"
     click "$form" 274 212
-    wait_until 150 window_holds "$form" "$tmp/expected" ||
+    wait_until 150 window_holds "$tmp/expected" ||
         fail "after 150 s the box holds $(wc -c <"$tmp/got") bytes, not the $(wc -c <"$tmp/expected") of clipboard mode"
     keys alt+F4
     finish_dovlek
