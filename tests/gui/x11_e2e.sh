@@ -73,8 +73,9 @@ expect_status() {
 
 find_window() {  # find_window NAME-REGEX: prints the id of the first window so named
     # Polled rather than --sync: a search fails outright when a window it looks at goes away
-    # meanwhile (the box of the run before, say).
-    local deadline=$((SECONDS + 20)) found
+    # meanwhile (the box of the run before, say). A box is up in a second or two, but once, under
+    # ASan on a loaded machine, one took longer than 20 s.
+    local deadline=$((SECONDS + 40)) found
     while ((SECONDS < deadline)); do
         found=$(timeout 5 xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1) || true
         [[ -n $found ]] && { echo "$found"; return 0; }
