@@ -73,9 +73,8 @@ expect_status() {
 
 find_window() {  # find_window NAME-REGEX: prints the id of the first window so named
     # Polled rather than --sync: a search fails outright when a window it looks at goes away
-    # meanwhile (the box of the run before, say). A box is up in a second or two, but once, under
-    # ASan on a loaded machine, one took longer than 20 s.
-    local deadline=$((SECONDS + 40)) found
+    # meanwhile (the box of the run before, say).
+    local deadline=$((SECONDS + 20)) found
     while ((SECONDS < deadline)); do
         found=$(timeout 5 xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1) || true
         [[ -n $found ]] && { echo "$found"; return 0; }
@@ -109,9 +108,15 @@ run_dovlek_through_box() {
     step "waiting for the box"
     box=$(find_window '^Pellomar$') || true
     if [[ -z $box ]]; then
-        # Where it is stuck, for whoever reads the failure.
-        timeout 30 gdb -p "$pid" -batch -ex "thread apply all bt" 2>/dev/null | grep '^#' >&2 || true
-        fail "no window titled Pellomar appeared; stderr: $(cat "$tmp/err")"
+        if kill -0 "$pid" 2>/dev/null; then
+            # Where it is stuck, for whoever reads the failure.
+            timeout 60 gdb -p "$pid" -batch -ex "thread apply all bt" 2>/dev/null | grep '^#' >&2 || true
+            fail "no window titled Pellomar appeared; stderr: $(cat "$tmp/err")"
+        fi
+        local ended=0
+        wait "$pid" || ended=$?
+        fail "dovlek ended with status $ended and showed no box; clipboard owner $(peer owner);" \
+            "stdout: $(head -c 300 "$tmp/out"); stderr: $(cat "$tmp/err")"
     fi
     kill -0 "$pid" 2>/dev/null || fail "dovlek returned before the box was closed"
     # The box takes the focus itself (there is no window manager to give it).
@@ -127,6 +132,9 @@ expect_err() {  # expect_err TEXT: standard error is exactly one line "Pellomar:
 peer() { timeout 60 /usr/bin/python3 "$here/x11_peer.py" "$@"; }
 # Starts an owner from x11_peer.py (start_owner MODE [FILE]); sets owner_pid and owner_window.
 start_owner() {
+    # The file of the owner before goes first: the new owner's redirection empties it only once
+    # that process runs, and its "ready" line would be taken for this one's.
+    rm -f "$tmp/owner.out" "$tmp/owner.err"
     /usr/bin/python3 "$here/x11_peer.py" own "$@" >"$tmp/owner.out" 2>"$tmp/owner.err" &
     owner_pid=$!
     started_pids+=("$owner_pid")
