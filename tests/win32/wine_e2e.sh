@@ -69,6 +69,7 @@ run_dovlek() {  # run_dovlek ARGS...: runs dovlek.exe to its end, sets $status
 }
 dovlek_timeout=120  # seconds a started dovlek.exe may run before it is ended
 start_dovlek() {  # start_dovlek ARGS...: in the background; finish_dovlek waits for it
+    rm -f "$tmp/status"
     ( set +e; timeout "$dovlek_timeout" "$wine" "$dovlek" "$@" >"$tmp/dovlek.out" 2>&1; echo $? >"$tmp/status" ) &
     dovlek_pid=$!
     started_pids+=("$dovlek_pid")
@@ -155,6 +156,14 @@ fill_box() {
     done
 }
 
+start_holder() {  # start_holder MILLISECONDS: another program keeps the clipboard open
+    # A "held" left from the holder before must not stand for this one's.
+    rm -f "$tmp/holder.out"
+    "$wine" "$helper" hold "$1" >"$tmp/holder.out" 2>&1 &
+    started_pids+=($!)
+    wait_until 10 grep -qs held "$tmp/holder.out" || fail "the holder did not open the clipboard"
+}
+
 has_registry_key() {  # has_registry_key KEY
     "$wine" reg query "$1" >/dev/null 2>&1
 }
@@ -219,18 +228,13 @@ clipboard_held_by_another_program)
     worked_example_rows
     step "held for a moment: dovlek.exe waits and succeeds"
     clip_set_text 'select a from t'
-    "$wine" "$helper" hold 800 >"$tmp/holder.out" 2>&1 &
-    started_pids+=($!)
-    for ((i = 0; i < 100; i++)); do grep -qs held "$tmp/holder.out" && break; sleep 0.1; done
+    start_holder 800
     run_dovlek
     expect_status 0
     expect_clipboard $'select\n    a\nfrom\n    t'
     step "held for longer than a second: the box, status 2, the text kept"
     clip_set_text 'select b from u'
-    "$wine" "$helper" hold 8000 >"$tmp/holder.out" 2>&1 &
-    holder=$!
-    started_pids+=("$holder")
-    for ((i = 0; i < 100; i++)); do grep -qs held "$tmp/holder.out" && break; sleep 0.1; done
+    start_holder 8000
     start_dovlek
     box=$(find_window '^Pellomar$')
     message=$(box_text)
