@@ -11,7 +11,7 @@ case_name=$1
 built_dovlek=$2
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../../scripts/xvfb.sh"
-source "$here/clipboard.sh"
+source "$here/desktop.sh"
 export LC_ALL=C.UTF-8
 export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d)}
 
@@ -71,17 +71,6 @@ expect_status() {
     [[ $status == "$1" ]] || fail "dovlek exited with $status, expected $1; stderr: $err"
 }
 
-find_window() {  # find_window NAME-REGEX: prints the id of the first window so named
-    # Polled rather than --sync: a search fails outright when a window it looks at goes away
-    # meanwhile (the box of the run before, say).
-    local deadline=$((SECONDS + 20)) found
-    while ((SECONDS < deadline)); do
-        found=$(timeout 5 xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1) || true
-        [[ -n $found ]] && { echo "$found"; return 0; }
-        sleep 0.1
-    done
-    return 1
-}
 has_focus() { [[ $(timeout 5 xdotool getwindowfocus 2>/dev/null) == "$1" ]]; }
 # Gives a window the focus as a window manager would; CI has none (windowactivate needs one).
 focus_window() {

@@ -53,7 +53,7 @@ worked_example_rows() {
 
 # Wine's desktop process learns of a new X owner a moment after xclip has taken the clipboard.
 CLIP_SETTLE=0.3
-source "$here/../gui/clipboard.sh"
+source "$here/../gui/desktop.sh"
 
 # A Japanese system, for the cases that set it: LANG=ja_JP.UTF-8 gives Wine the ANSI code page
 # 932 (Shift-JIS), with the locale that scripts/windows.sh builds into the build directory.
@@ -87,12 +87,6 @@ expect_status() {  # expect_status N
     [[ $status == "$1" ]] || fail "status $status, not $1: $(cat "$tmp/dovlek.out")"
 }
 
-find_window() {  # find_window NAME-REGEX: prints the X window id, waiting up to 30 s
-    local id
-    id=$(timeout 30 xdotool search --sync --onlyvisible --name "$1" 2>/dev/null | head -1) ||
-        fail "no window named $1"
-    echo "$id"
-}
 no_window() {  # no_window NAME-REGEX
     ! xdotool search --onlyvisible --name "$1" >/dev/null 2>&1
 }
@@ -212,7 +206,7 @@ missing_keyword_file_box)
     install_dovlek
     clip_set_text 'select 1'
     start_dovlek
-    box=$(find_window '^Pellomar$')
+    box=$(find_window '^Pellomar$') || fail "no box titled Pellomar appeared"
     step "box shown; the clipboard is untouched while it is open"
     expect_clipboard 'select 1'
     message=$(box_text)
@@ -236,7 +230,7 @@ clipboard_held_by_another_program)
     clip_set_text 'select b from u'
     start_holder 8000
     start_dovlek
-    box=$(find_window '^Pellomar$')
+    box=$(find_window '^Pellomar$') || fail "no box titled Pellomar appeared"
     message=$(box_text)
     step "the box says: $message"
     [[ $message == "75:Path/File access error: the clipboard is held by another program"* ]] ||
@@ -252,7 +246,7 @@ test_window)
     worked_example_rows
     clip_set_text 'untouched'
     start_dovlek /DEBUG x
-    form=$(find_window 'ﾃｽﾄ画面')
+    form=$(find_window 'ﾃｽﾄ画面') || fail "no window titled ﾃｽﾄ画面 appeared"
     expect_clipboard 'untouched'
     read -r width height < <(xwininfo -id "$form" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w, h}')
     step "inner size ${width}x${height}"
@@ -276,11 +270,11 @@ test_window_failed_press)
     # The keyword file is gone: one box, and the text in the window stays.
     install_dovlek
     start_dovlek DEBUG
-    form=$(find_window 'ﾃｽﾄ画面')
+    form=$(find_window 'ﾃｽﾄ画面') || fail "no window titled ﾃｽﾄ画面 appeared"
     printf 'select a from t' >"$tmp/typed"
     fill_box "$form" "$tmp/typed" type
     click "$form" 274 212
-    box=$(find_window '^Pellomar$')
+    box=$(find_window '^Pellomar$') || fail "no box titled Pellomar appeared"
     message=$(box_text)
     [[ $message == "53:File not found: "* ]] || fail "the box says: $message"
     close_box "$box"
@@ -308,7 +302,7 @@ test_window_two_megabytes)
         fail "clipboard mode gave $(wc -c <"$tmp/expected") bytes"
     dovlek_timeout=240
     start_dovlek DEBUG
-    form=$(find_window 'ﾃｽﾄ画面')
+    form=$(find_window 'ﾃｽﾄ画面') || fail "no window titled ﾃｽﾄ画面 appeared"
     fill_box "$form" "$tmp/big.sql" paste
     step "2 MB pasted; laying it out"
     click "$form" 274 212

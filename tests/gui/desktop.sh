@@ -1,5 +1,6 @@
-# Sourced by the end-to-end scripts: the X clipboard driven from outside with xclip, as another
-# program of the user's desktop would. The caller provides $tmp (a scratch folder) and fail.
+# Sourced by the end-to-end scripts: the X desktop driven from outside, as another program of the
+# user's desktop would: the clipboard with xclip, windows found with xdotool. The caller provides
+# $tmp (a scratch folder) and fail.
 # CLIP_SETTLE: seconds to wait after xclip owns a new content before going on (Wine's desktop
 # process learns of a new X owner a moment later); none by default.
 
@@ -10,6 +11,18 @@ wait_until() {  # wait_until SECONDS COMMAND...: polls until COMMAND succeeds
         ((SECONDS < deadline)) || return 1
         sleep 0.05
     done
+}
+
+find_window() {  # find_window NAME-REGEX: prints the id of the first visible window so named
+    # Polled rather than --sync: a search fails outright when a window it looks at goes away
+    # meanwhile (the box of the run before, say).
+    local deadline=$((SECONDS + 30)) found
+    while ((SECONDS < deadline)); do
+        found=$(timeout 5 xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1) || true
+        [[ -n $found ]] && { echo "$found"; return 0; }
+        sleep 0.1
+    done
+    return 1
 }
 
 # xclip -i forks a process that serves the clipboard; its output must not hold ctest's pipes.
