@@ -7,6 +7,18 @@
 
 namespace pellomar {
 
+std::u16string withSingleCrs(std::u16string_view text) {
+    // Built in place, one copy of the text at a time: pasted scripts run to many megabytes.
+    std::u16string t(text);
+    std::size_t n = 0;
+    for (std::size_t i = 0; i < t.size(); ++i) {
+        t[n++] = t[i];
+        if (t[i] == kCr && i + 1 < t.size() && t[i + 1] == kLf) ++i;
+    }
+    t.resize(n);
+    return t;
+}
+
 std::int32_t lengthOf(std::u16string_view text) {
     return checkedPosition(static_cast<std::int64_t>(text.size()));
 }

@@ -20,6 +20,9 @@ inline constexpr char16_t kSpace = u' ';
 // One indent level, and the width of a TAB outside literals and comments.
 inline constexpr std::size_t kSpacesPerLevel = 4;
 
+// The text with every CR LF made a single CR, the engine's line break (pairs do not overlap).
+std::u16string withSingleCrs(std::u16string_view text);
+
 // A text's length as a 32-bit position; a longer text is the overflow error.
 std::int32_t lengthOf(std::u16string_view text);
 

@@ -9,6 +9,7 @@
 #include <iterator>
 #include <string>
 
+#include "Content.h"
 #include "MorvantTestSeam.h"
 #include "Support.h"
 #include "TextCodec.h"
@@ -118,12 +119,12 @@ TEST(DefaultKeywordFile, LoadsTheSameWithLfLineEnds) {
     }
 }
 
-// Words of a laid-out line, lower-cased; none for a line with a literal or comment, whose words
-// are not the statement's.
-std::vector<std::string> wordsOf(const std::string& line) {
+// Words of a laid-out line, lower-cased; none for a line that holds any of a literal or comment
+// (a dollar-quoted body included), whose words are not the statement's.
+std::vector<std::string> wordsOf(const std::string& line, bool holdsContent) {
     std::vector<std::string> words;
-    if (line.find_first_of("'\"") != std::string::npos || line.find("--") != std::string::npos ||
-        line.find("/*") != std::string::npos) {
+    if (holdsContent || line.find_first_of("'\"") != std::string::npos ||
+        line.find("--") != std::string::npos || line.find("/*") != std::string::npos) {
         return words;
     }
     std::string word;
@@ -160,20 +161,26 @@ TEST(DefaultKeywordFile, NoJoinIsLeftInsideAnotherLine) {
         const LaidOut out =
             arrange(shippedKeywordFile(), platform::lfToCrLf(u16(readBytes(input))));
         ASSERT_TRUE(out.boxes.empty());
-        const std::string text = u8(platform::crLfToLf(out.text));
+        const std::u16string crText = platform::crLfToLf(out.text);
+        const ContentMask content = markContent(crText);
         std::vector<std::string> lines;
-        for (std::size_t from = 0; from <= text.size();) {
-            const std::size_t end = std::min(text.find('\n', from), text.size());
-            lines.push_back(text.substr(from, end - from));
+        std::vector<bool> holdsContent;
+        for (std::size_t from = 0; from <= crText.size();) {
+            const std::size_t end = std::min(crText.find(u'\n', from), crText.size());
+            lines.push_back(u8(crText.substr(from, end - from)));
+            holdsContent.push_back(std::any_of(content.begin() + static_cast<std::ptrdiff_t>(from),
+                                               content.begin() + static_cast<std::ptrdiff_t>(end),
+                                               [](std::uint8_t flag) { return flag != 0; }));
             from = end + 1;
         }
         for (std::size_t i = 0; i < lines.size(); ++i) {
-            const std::vector<std::string> words = wordsOf(lines[i]);
+            const std::vector<std::string> words = wordsOf(lines[i], holdsContent[i]);
             const auto join = std::find(words.begin(), words.end(), "join");
             if (join == words.end()) continue;
             ++joins;
             EXPECT_TRUE(join == words.begin()) << "JOIN inside a line: " << lines[i];
-            const std::vector<std::string> before = i > 0 ? wordsOf(lines[i - 1]) : words;
+            const std::vector<std::string> before =
+                i > 0 ? wordsOf(lines[i - 1], holdsContent[i - 1]) : words;
             const bool qualified =
                 !before.empty() &&
                 std::find(qualifiers.begin(), qualifiers.end(), before.back()) != qualifiers.end();

@@ -289,6 +289,30 @@ TEST(layout_test, literals_and_comments_are_left_alone) {
     });
 }
 
+// Literals that other databases write: a function's dollar-quoted body, an E'' string with its
+// backslash escapes and a dump's COPY data are the user's text, TABs included; the keywords in
+// them are not the statement's.
+TEST(layout_test, dollar_quotes_escape_strings_and_copy_data_are_literals) {
+    verifyLayouts({
+        {"a dollar-quoted body", kClauses, u"select f from t where x = $$select a,\tb from u$$",
+         u"select\r\n    f\r\nfrom\r\n    t\r\nwhere\r\n    x = $$select a,\tb from u$$"},
+        {"a tagged body holding $$", kClauses, u"select $body$ a, $$ from $body$, b",
+         u"select\r\n    $body$ a, $$ from $body$,\r\n    b"},
+        {"a parameter is no quote", kClauses, u"select $1, $2 from t",
+         u"select\r\n    $1,\r\n    $2\r\nfrom\r\n    t"},
+        {"an escaped quote in an E string", kClauses, u"select E'it\\'s, from', b from t",
+         u"select\r\n    E'it\\'s, from',\r\n    b\r\nfrom\r\n    t"},
+        {"a plain string keeps '' as its only escape",
+         {symbol(u",", 1)},
+         u"'a\\', b",
+         u"'a\\',\r\n    b"},
+        {"COPY data keeps its rows and TABs", kClauses,
+         u"copy t from stdin;\r\n1\tselect, from\r\n\\.\r\nselect a, b from t",
+         u"copy t\r\nfrom\r\n    stdin;\r\n1\tselect, from\r\n\\.\r\nselect\r\n    a,\r\n    "
+         u"b\r\nfrom\r\n    t"},
+    });
+}
+
 // The tail rule indents what follows a keyword even when only line breaks follow it; the spaces
 // that leaves at the very end are dropped, so that a second layout finds nothing to change.
 TEST(layout_test, spaces_at_the_very_end_go) {
