@@ -24,6 +24,7 @@
 #include "KeywordSearch.h"
 #include "PassSteps.h"
 #include "clsMorvant.h"
+#include "structured/StructuredLayout.h"
 
 namespace pellomar {
 
@@ -191,6 +192,17 @@ bool mayPassPositionLimit(const MarkedText& text, const typKeyword& row,
 bool clsMorvant::ArrangeText(const std::u16string& vstrQry, const KeywordTable& vtblKeywords,
                              std::u16string& rstrResult) {
     try {
+        if (vtblKeywords.layout == LayoutMode::Structured) {
+            std::u16string laidOut;
+            {
+                const std::u16string text = withSingleCrs(vstrQry);
+                checkedPosition(static_cast<std::int64_t>(text.size()));
+                if (vtblKeywords.empty()) throw emptyTableError(vtblKeywords.source);
+                laidOut = layOutStructured(text, vtblKeywords);
+            }
+            rstrResult = RestoreCrLf(laidOut);
+            return true;
+        }
         MarkedText text = NormalizeText(vstrQry);
         if (vtblKeywords.empty()) throw emptyTableError(vtblKeywords.source);
         const auto last = checkedNarrow<std::int16_t>(
