@@ -34,16 +34,20 @@ void findChangedLiterals(const Layout& l, Findings& out);
 // - split-phrase, fragment-line: a phrase broken by a comment; a line break before or after a
 //   whole phrase ("on conflict" may start a line). "with data"/"with time"… at the start of a
 //   statement or block are CTE names, not phrases.
-// - broken-call and the three list kinds: a group that is long (its flat width from its column
-//   in the output past 100) may be broken one item a line; a group holding a subquery is the
-//   subquery's to lay out. Breaks between VALUES tuples are expected.
+// - broken-call and the three list kinds: a group that is long (the line past 100 with it laid
+//   flat) may be broken one item a line; a group holding a subquery is the subquery's to lay
+//   out; a call in block style (( ends a line, ) starts one at its opener's indentation, the
+//   lines between deeper), as people write named arguments and DDL options. Breaks between
+//   VALUES tuples are expected; the lists themselves are never block style when short.
 // - block-indent, group-indent: lines that start with a comment; a group on one line. The ) may
 //   start a line at its opener line's indentation. Short calls and lists are judged by their
 //   own rules, not by this one.
 // - role-clause: in a DDL or utility statement, breaks inside its query part (CREATE VIEW … AS,
-//   CREATE TABLE … AS, EXPLAIN, PREPARE … AS, DECLARE … FOR, CREATE RULE … DO, subqueries); the
-//   one-a-line breaks of CREATE TABLE's columns; in a DDL statement over 120 characters laid
-//   flat, a break after a top-level comma. In DML only the words listed in kRoleWords count.
+//   CREATE TABLE … AS, EXPLAIN, PREPARE … AS, DECLARE … FOR, CREATE RULE … DO, BEGIN ATOMIC,
+//   subqueries); the one-a-line breaks of CREATE TABLE's columns; any other break that leaves
+//   no word alone on a line before a deeper one (ALTER TABLE t⏎    ADD COLUMN …, options one
+//   a line, a long statement broken at its commas: a style, not a clause); AS alone before the
+//   query of a view. In DML only the words of kRoleWords count, some only when left alone.
 // - table-columns: a table of one column, which may stay on one line.
 // - comment-moved: /* */ comments inside a line, which may move with the code around them.
 // - long-line: a line whose excess is one literal or comment (it cannot be broken), and a line
@@ -72,10 +76,12 @@ const std::vector<FaultRule> kRules = {
      "a condition group, table or long list with a line not deeper than its ( line",
      findGroupsNotUnderOpener},
     {Fault::RoleClause, "role-clause",
-     "a break in DDL/utility outside its query part, or before a DML keyword in another role",
+     "a DDL/utility word left alone on a line before a deeper one, DDL names one a line, or a "
+     "DML keyword in another role broken off",
      findRoleClauses},
     {Fault::TableColumns, "table-columns",
-     "CREATE TABLE (…) of two or more items not laid out one item a line, ( and ) apart",
+     "CREATE TABLE (…) of two or more items not one item a line at one indentation, ( and ) "
+     "apart",
      findTableColumns},
     {Fault::CommentMoved, "comment-moved",
      "a trailing comment moved to a line of its own, or a -- comment joined to the line before",
@@ -190,25 +196,26 @@ const std::vector<std::string_view> kPhrases = {"inner join",
                                                 "if exists",
                                                 "if not exists"};
 
-// DML keywords in another role: a break before one (and, where breakAfter, after it) lays out
-// as a clause what is part of the phrase around it.
+// DML keywords in another role, and which breaks lay one out as a clause: any break before it,
+// any break before or after it, or a break that leaves it alone on its line (a merge action or
+// WITH NO DATA may start a line, as long as the rest of it follows on the same line).
+enum class RoleBreak { Before, Around, Alone };
 struct RoleWord {
     std::string_view word;
     std::initializer_list<std::string_view> before;  // the previous word is one of these
     std::initializer_list<std::string_view> after;   // or the next word is
-    bool breakAfter;
+    RoleBreak breaks;
 };
 const RoleWord kRoleWords[] = {
-    {"with",
-     {},
-     {"time", "ordinality", "ties", "data", "no", "check", "local", "cascaded", "hold"},
-     true},
-    {"on", {"distinct", "conflict"}, {}, true},
-    {"from", {"distinct"}, {}, true},
-    {"update", {"do", "for", "key", "then"}, {}, false},
-    {"delete", {"then"}, {}, false},
-    {"insert", {"then"}, {}, false},
-    {"values", {"default"}, {}, true},
+    {"with", {}, {"time", "ordinality", "ties"}, RoleBreak::Around},
+    {"with", {}, {"data", "no", "check", "local", "cascaded", "hold"}, RoleBreak::Alone},
+    {"on", {"distinct", "conflict"}, {}, RoleBreak::Around},
+    {"from", {"distinct"}, {}, RoleBreak::Around},
+    {"update", {"for", "key"}, {}, RoleBreak::Before},
+    {"update", {"do", "then"}, {}, RoleBreak::Alone},
+    {"delete", {"then"}, {}, RoleBreak::Alone},
+    {"insert", {"then"}, {}, RoleBreak::Alone},
+    {"values", {"default"}, {}, RoleBreak::Around},
 };
 
 std::string lower(std::string_view text) {
@@ -349,6 +356,36 @@ bool isListKind(GroupKind kind) {
            kind == GroupKind::InsertColumns;
 }
 
+// Every line that starts inside the group deeper than the line of its (, a line that starts
+// with a ) no shallower.
+bool underOpener(const Layout& l, const Group& g) {
+    const auto& p = l.placed();
+    const auto& lines = l.lines();
+    const int top = p[g.open].line;
+    const int base = lines[static_cast<std::size_t>(top)].indent;
+    for (int line = top + 1; line <= p[g.close].line; ++line) {
+        const Line& ln = lines[static_cast<std::size_t>(line)];
+        if (ln.first < 0) continue;
+        const auto f = static_cast<std::size_t>(ln.first);
+        if (f <= g.open || f > g.close || isComment(l.tokens()[f].kind)) continue;
+        // A line that starts by closing a group may stand at the opener line's indentation.
+        const bool closing = l.tokens()[f].kind == TokenKind::Close;
+        if (closing ? ln.indent < base : ln.indent <= base) return false;
+    }
+    return true;
+}
+
+// ( ending its line, ) starting one, the lines between deeper: how people write a call's named
+// arguments or a DDL statement's options, short or long.
+bool blockStyle(const Layout& l, const Group& g) {
+    const auto& p = l.placed();
+    const std::size_t first = g.open + 1;
+    return first < g.close && p[first].breakBefore && p[g.close].breakBefore &&
+           l.lines()[static_cast<std::size_t>(p[g.close].line)].indent ==
+               l.lines()[static_cast<std::size_t>(p[g.open].line)].indent &&
+           underOpener(l, g);
+}
+
 // Each short call or list that a break lies in, the innermost one around the break, up to the
 // nearest subquery.
 void findBrokenGroups(const Layout& l, GroupKind kind, Fault fault, Findings& out) {
@@ -361,7 +398,9 @@ void findBrokenGroups(const Layout& l, GroupKind kind, Fault fault, Findings& ou
             const Group& group = groups[static_cast<std::size_t>(g)];
             if (group.kind == GroupKind::Block) break;
             if (isListKind(group.kind) && !holds[static_cast<std::size_t>(g)] && !l.isLong(group)) {
-                if (group.kind == kind) broken.insert(g);
+                if (group.kind == kind && !(kind == GroupKind::Call && blockStyle(l, group))) {
+                    broken.insert(g);
+                }
                 break;
             }
         }
@@ -383,22 +422,6 @@ void findBrokenInLists(const Layout& l, Findings& out) {
 }
 void findBrokenInsertColumns(const Layout& l, Findings& out) {
     findBrokenGroups(l, GroupKind::InsertColumns, Fault::InsertColumns, out);
-}
-
-// Every line that starts inside the group deeper than the line of its (, its ) no shallower.
-bool underOpener(const Layout& l, const Group& g) {
-    const auto& p = l.placed();
-    const auto& lines = l.lines();
-    const int top = p[g.open].line;
-    const int base = lines[static_cast<std::size_t>(top)].indent;
-    for (int line = top + 1; line <= p[g.close].line; ++line) {
-        const Line& ln = lines[static_cast<std::size_t>(line)];
-        if (ln.first < 0) continue;
-        const auto f = static_cast<std::size_t>(ln.first);
-        if (f <= g.open || f > g.close || isComment(l.tokens()[f].kind)) continue;
-        if (f == g.close ? ln.indent < base : ln.indent <= base) return false;
-    }
-    return true;
 }
 
 void findBlocksNotUnderOpener(const Layout& l, Findings& out) {
@@ -434,6 +457,57 @@ bool expectedInTable(const Layout& l, const Group& table, std::size_t token) {
             l.groups()[static_cast<std::size_t>(l.enclosing(before))].open == table.open);
 }
 
+// Whether a line holds one word and no other code ("ON", "SET", "WITH" alone), or with
+// orComma one word and a comma after it ("INSERT,").
+bool loneWordLine(const Layout& l, int line, bool orComma = false) {
+    const int first = l.lines()[static_cast<std::size_t>(line)].first;
+    if (first < 0) return false;
+    const auto& tokens = l.tokens();
+    int words = 0;
+    int others = 0;
+    for (auto k = static_cast<std::size_t>(first); k < tokens.size() && l.placed()[k].line == line;
+         ++k) {
+        if (isComment(tokens[k].kind)) continue;
+        if (orComma && tokens[k].kind == TokenKind::Comma && words == 1) {
+            orComma = false;
+            continue;
+        }
+        ++(tokens[k].kind == TokenKind::Word ? words : others);
+    }
+    return words == 1 && others == 0;
+}
+
+// A lone word whose statement goes on on a deeper line: the shape a keyword row gives a clause.
+// Options one a line at one indentation (IMMUTABLE, then RETURNS NULL …) have another.
+bool clauseShapedLine(const Layout& l, int line) {
+    if (!loneWordLine(l, line)) return false;
+    const auto word = static_cast<std::size_t>(l.lines()[static_cast<std::size_t>(line)].first);
+    const std::size_t next = l.nextCode(word);
+    if (next == kNone) return false;
+    const int nextLine = l.placed()[next].line;
+    return nextLine > line && l.lines()[static_cast<std::size_t>(nextLine)].indent >
+                                  l.lines()[static_cast<std::size_t>(line)].indent;
+}
+
+// A break in DDL outside its query part is a fault when a line beside it is shaped as a clause,
+// or when it lays out a list of names one a line (VACUUM a,⏎    b). AS alone right before the
+// query of CREATE VIEW … AS is how many people write it.
+bool laysOutDdlClause(const Layout& l, const Statement& statement, std::size_t token) {
+    const auto& p = l.placed();
+    if (l.tokens()[token - 1].kind == TokenKind::Comma &&
+        (loneWordLine(l, p[token - 1].line, true) || loneWordLine(l, p[token].line, true))) {
+        return true;
+    }
+    for (const std::size_t k : {token - 1, token}) {
+        if (!clauseShapedLine(l, p[k].line)) continue;
+        const auto word =
+            static_cast<std::size_t>(l.lines()[static_cast<std::size_t>(p[k].line)].first);
+        if (l.isWord(word, "as") && l.nextCode(word) == statement.queryFrom) continue;
+        return true;
+    }
+    return false;
+}
+
 void findRoleClauses(const Layout& l, Findings& out) {
     const auto& tokens = l.tokens();
     for (std::size_t i = 0; i < tokens.size(); ++i) {
@@ -447,9 +521,10 @@ void findRoleClauses(const Layout& l, Findings& out) {
             const int g = l.gapGroup(i);
             bool fault = false;
             if (g < 0) {
-                fault = !(statement.width > 120 && tokens[i - 1].kind == TokenKind::Comma);
+                fault = laysOutDdlClause(l, statement, i);
             } else if (l.groups()[static_cast<std::size_t>(g)].kind == GroupKind::TableDef) {
-                fault = !expectedInTable(l, l.groups()[static_cast<std::size_t>(g)], i);
+                fault = !expectedInTable(l, l.groups()[static_cast<std::size_t>(g)], i) &&
+                        laysOutDdlClause(l, statement, i);
             }
             if (fault) {
                 out.push_back(between(Fault::RoleClause, l, i - 1, i));
@@ -459,12 +534,16 @@ void findRoleClauses(const Layout& l, Findings& out) {
         if (tokens[i].kind != TokenKind::Word || !l.inQuery(i)) continue;
         const std::string word = lower(l.text(i));
         for (const RoleWord& role : kRoleWords) {
-            if (word != role.word || !(before || (after && role.breakAfter))) continue;
+            if (word != role.word) continue;
             const std::string previous = codeWord(l, l.previousCode(i));
             const std::string next = codeWord(l, l.nextCode(i));
             const bool inRole = (role.before.size() > 0 && among(previous, role.before)) ||
                                 (role.after.size() > 0 && among(next, role.after));
-            if (inRole && !(word == "with" && startsCte(l, i))) {
+            if (!inRole || (word == "with" && startsCte(l, i))) continue;
+            bool fault = before;
+            if (role.breaks == RoleBreak::Around) fault = before || after;
+            if (role.breaks == RoleBreak::Alone) fault = loneWordLine(l, l.placed()[i].line);
+            if (fault) {
                 out.push_back(between(Fault::RoleClause, l, i, std::min(i + 1, tokens.size() - 1)));
                 break;
             }
@@ -486,9 +565,17 @@ void findTableColumns(const Layout& l, Findings& out) {
             next = tokens[k].kind == TokenKind::Comma && l.enclosing(k) == static_cast<int>(gi);
         }
         if (itemStarts.size() < 2) continue;
+        // Each item on a line after the one before it, all at one indentation; a leading comma
+        // may start that line.
         bool apart = p[g.close].breakBefore;
+        const auto indentOf = [&](std::size_t token) {
+            return l.lines()[static_cast<std::size_t>(p[token].line)].indent;
+        };
         for (const std::size_t start : itemStarts) {
-            apart = apart && p[start].line > p[l.previousCode(start)].line;
+            std::size_t before = l.previousCode(start);
+            if (tokens[before].kind == TokenKind::Comma) before = l.previousCode(before);
+            apart = apart && p[start].line > p[before].line &&
+                    indentOf(start) == indentOf(itemStarts.front());
         }
         if (!apart) out.push_back(between(Fault::TableColumns, l, g.open, g.close));
     }

@@ -127,7 +127,14 @@ bool Layout::inQuery(std::size_t token) const {
 }
 
 bool Layout::isLong(const Group& group) const {
-    return placed_[group.open].column + group.width > 100;
+    // What follows the ) on its line would follow it on the flat line too.
+    const Placed& close = placed_[group.close];
+    const Line& line = lines_[static_cast<std::size_t>(close.line)];
+    std::size_t end = line.end;
+    while (end > close.end && isLayoutSpace(output_[end - 1])) --end;
+    const int after =
+        end > close.end ? displayWidth(output_.substr(close.end, end - close.end)) : 0;
+    return placed_[group.open].column + group.width + after > 100;
 }
 
 // Walks the output along the input's tokens: between tokens only whitespace may differ, inside
@@ -287,7 +294,6 @@ void Layout::findStatements() {
             findQueryPart(s);
             findTableDef(s);
         }
-        s.width = flatWidth(s.first, s.last);
     }
 }
 
@@ -333,13 +339,23 @@ void Layout::findQueryPart(Statement& s) const {
         }
         if (as >= top.size()) return;
         const bool view = firstAt("view", 1) < as;
-        const bool table = firstAt("table", 1) < as;
         const std::size_t next = after(as);
         if (next == kNone) return;
-        const bool query = tokens_[next].kind == TokenKind::Open || isWord(next, "select") ||
-                           isWord(next, "with") || isWord(next, "values") ||
-                           isWord(next, "table") || isWord(next, "execute");
-        if (view || (table && query)) s.queryFrom = next;
+        const auto isQueryWord = [&](std::size_t k) {
+            return isWord(k, "select") || isWord(k, "with") || isWord(k, "values") ||
+                   isWord(k, "table") || isWord(k, "execute");
+        };
+        // CREATE TABLE, MATERIALIZED VIEW, MODEL … AS a query; not CREATE TYPE t AS (a int).
+        bool query = isQueryWord(next);
+        if (tokens_[next].kind == TokenKind::Open) {
+            std::size_t inner = next + 1;
+            while (inner <= s.last &&
+                   (tokens_[inner].kind == TokenKind::Open || isComment(tokens_[inner].kind))) {
+                ++inner;
+            }
+            query = inner <= s.last && isQueryWord(inner);
+        }
+        if (view || query) s.queryFrom = next;
     } else if (first == "explain") {
         for (std::size_t at = 1; at < top.size(); ++at) {
             const std::string w = lower(text(top[at]));
@@ -385,7 +401,18 @@ void Layout::findTableDef(Statement& s) const {
         if (k == kNone || text(k) != ".") break;
         k = code(k + 1);
     }
-    if (k != kNone && tokens_[k].kind == TokenKind::Open) s.tableDefOpen = k;
+    if (k == kNone || tokens_[k].kind != TokenKind::Open) return;
+    // CREATE TABLE t (a, b) AS …: names for the query's columns, not definitions.
+    int depth = 0;
+    for (std::size_t i = k; i <= s.last; ++i) {
+        if (tokens_[i].kind == TokenKind::Open) ++depth;
+        if (tokens_[i].kind == TokenKind::Close && --depth == 0) {
+            const std::size_t next = code(i + 1);
+            if (next != kNone && isWord(next, "as")) return;
+            break;
+        }
+    }
+    s.tableDefOpen = k;
 }
 
 void Layout::findGroups() {
@@ -401,7 +428,9 @@ void Layout::findGroups() {
             statement = statementOf_[i];
         }
         if (tokens_[i].kind == TokenKind::Open) open.push_back(i);
-        if (tokens_[i].kind == TokenKind::Close && !open.empty()) {
+        // A ] closes only a [, a ) only a (.
+        if (tokens_[i].kind == TokenKind::Close && !open.empty() &&
+            (input_[tokens_[open.back()].begin] == '[') == (input_[tokens_[i].begin] == ']')) {
             Group g;
             g.open = open.back();
             g.close = i;

@@ -62,7 +62,6 @@ struct Statement {
     bool utility = false;
     std::size_t queryFrom = kNone;     // first token of that query part
     std::size_t tableDefOpen = kNone;  // the ( of CREATE TABLE name (…)
-    int width = 0;                     // laid flat, as for groups
 };
 
 class Layout {
@@ -101,7 +100,8 @@ class Layout {
     // Inside a query: any token of a statement that is no utility, and in a utility statement the
     // query part and every subquery.
     bool inQuery(std::size_t token) const;
-    // Laid flat, ( … ) of this group with its first column in the output, is it over 100 wide.
+    // Whether the line would be over 100 wide with the group laid flat on it: the group's ( at
+    // its column in the output, and what follows its ) on the )'s line.
     bool isLong(const Group& group) const;
 
   private:

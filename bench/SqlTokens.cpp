@@ -63,8 +63,10 @@ class Lexer {
         ++p_;
         switch (c) {
             case '(':
+            case '[':
                 return TokenKind::Open;
             case ')':
+            case ']':
                 return TokenKind::Close;
             case ',':
                 return TokenKind::Comma;
@@ -243,6 +245,25 @@ bool isComment(TokenKind kind) {
 
 std::vector<Token> tokenize(std::string_view text) {
     return Lexer(text).run();
+}
+
+std::string oneLine(std::string_view text) {
+    std::string out;
+    const std::vector<Token> tokens = tokenize(text);
+    for (std::size_t i = 0; i < tokens.size(); ++i) {
+        const bool brokenBefore =
+            i > 0 &&
+            text.substr(tokens[i - 1].end, tokens[i].begin - tokens[i - 1].end).find('\n') !=
+                std::string_view::npos;
+        if (i > 0 && (tokens[i - 1].kind == TokenKind::LineComment ||
+                      (isComment(tokens[i].kind) && brokenBefore))) {
+            out += '\n';
+        } else if (i > 0 && tokens[i].begin > tokens[i - 1].end) {
+            out += ' ';
+        }
+        out += text.substr(tokens[i].begin, tokens[i].end - tokens[i].begin);
+    }
+    return out;
 }
 
 }  // namespace pellomar::layout_check

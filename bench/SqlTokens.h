@@ -5,6 +5,7 @@
 // itself in both.
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -18,14 +19,14 @@ enum class TokenKind {
     Number,
     Param,  // $1
     Operator,
-    Open,
-    Close,
+    Open,   // ( or [
+    Close,  // ) or ]
     Comma,
     Semicolon,
     LineComment,   // -- up to the line end, without the spaces before it
     BlockComment,  // /* … */, nested as the server nests them
     CopyData,      // the rows after COPY … FROM stdin; up to and including the line \.
-    Other,         // . [ ] and anything else of one byte
+    Other,         // . and anything else of one byte
 };
 
 // A token is the bytes [begin, end) of the text it was read from.
@@ -47,5 +48,10 @@ bool isComment(TokenKind kind);
 // Every token of a text in order. An unterminated literal or comment runs to the end; nothing is
 // refused.
 std::vector<Token> tokenize(std::string_view text);
+
+// The text on one line: its tokens with one space where it had whitespace between them, a line
+// break after each -- comment, which would otherwise run on into the code after it, and one
+// before each comment that started a line, which a layout may not join to the code before.
+std::string oneLine(std::string_view text);
 
 }  // namespace pellomar::layout_check

@@ -217,6 +217,28 @@ const Case kFaults[] = {
      "from\n"
      "    t",
      {}},
+    {"broken-call: named arguments in block style",
+     "select f(a => 1, b => 2)",
+     "select\n    f(\n        a => 1,\n        b => 2\n    )",
+     {}},
+    {"broken-call: an array's brackets",
+     "select array[1, 2] from t",
+     "select\n    array[1,\n    2]\nfrom\n    t",
+     {"broken-call"}},
+    {"broken-call: a call whose line would be long with what follows it",
+     "select coalesce(a, b) || "
+     "'xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx' as "
+     "label from t",
+     "select\n"
+     "    coalesce(\n"
+     "        a,\n"
+     "        b\n"
+     "    ) || "
+     "'xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx'"
+     " as label\n"
+     "from\n"
+     "    t",
+     {}},
     {"broken-call: a call around a subquery is the subquery's",
      "select coalesce((select max(a) from u), 0) from t",
      "select\n"
@@ -285,17 +307,59 @@ const Case kFaults[] = {
      "insert into t default values",
      "insert into\n    t default\nvalues",
      {"role-clause", "split-phrase", "fragment-line"}},
-    {"role-clause: a long DDL statement may break after its top-level commas",
-     "alter table some_table add column first_column integer not null default 0, add column "
-     "second_column text not null default 'x', add column third_column date",
-     "alter table some_table add column first_column integer not null default 0,\n"
-     "    add column second_column text not null default 'x',\n"
-     "    add column third_column date",
+    {"role-clause: grant laid out as a query",
+     "grant select on t to u",
+     "grant select\non\n    t\nto\n    u",
+     {"role-clause", "role-clause", "role-clause", "role-clause"}},
+    {"role-clause: DDL broken where no keyword is left alone",
+     "alter table orders add constraint orders_customer_id_fkey foreign key (customer_id) "
+     "references customers (id) on delete cascade, add column b int",
+     "alter table orders\n"
+     "    add constraint orders_customer_id_fkey foreign key (customer_id)\n"
+     "        references customers (id) on delete cascade,\n"
+     "    add column b int",
      {}},
-    {"role-clause: a short one may not",
-     "alter table t add column a int, add column b int",
-     "alter table t add column a int,\n    add column b int",
+    {"role-clause: names one a line",
+     "vacuum tbl1, tbl2",
+     "vacuum tbl1,\n    tbl2",
      {"role-clause"}},
+    {"role-clause: actions one a line",
+     "alter table t alter a type int, alter b type int",
+     "alter table t\n    alter a type int,\n    alter b type int",
+     {}},
+    {"role-clause: AS alone before a view's query",
+     "create view v as select a from t",
+     "create view v\nas\nselect\n    a\nfrom\n    t",
+     {}},
+    {"role-clause: AS alone before a function's body, at one indentation",
+     "create function f() returns int as 'select 1'",
+     "create function f() returns int\nas\n'select 1'",
+     {}},
+    {"role-clause: AS laid out as a clause",
+     "create function f() returns int as 'select 1'",
+     "create function f() returns int\nas\n    'select 1'",
+     {"role-clause", "role-clause"}},
+    {"role-clause: a function's options one a line",
+     "create function f() returns int language sql immutable strict as 'select 1'",
+     "create function f() returns int\n    language sql\n    immutable\n    strict\n"
+     "    as 'select 1'",
+     {}},
+    {"role-clause: a merge action alone on its line",
+     "merge into t using s on t.id = s.id when matched then update set a = b",
+     "merge into t using s on t.id = s.id when matched then\nupdate\nset\n    a = b",
+     {"role-clause"}},
+    {"role-clause: a merge action starting its line",
+     "merge into t using s on t.id = s.id when matched then update set a = b",
+     "merge into t using s on t.id = s.id when matched then\n    update set a = b",
+     {}},
+    {"role-clause: WITH NO DATA starting its line",
+     "create materialized view v as select 1 with no data",
+     "create materialized view v as\nselect\n    1\nwith no data",
+     {}},
+    {"role-clause: WITH laid out as a clause",
+     "create materialized view v as select 1 with no data",
+     "create materialized view v as\nselect\n    1\nwith\n    no data",
+     {"role-clause", "split-phrase", "fragment-line", "fragment-line"}},
     {"role-clause: the statements of a BEGIN ATOMIC body are queries",
      "create function f() returns int language sql begin atomic select 1; end",
      "create function f() returns int language sql begin atomic\nselect\n    1;\nend",
@@ -305,6 +369,18 @@ const Case kFaults[] = {
      "create table t (a int, b int)",
      "create table t (a int,\n    b int)",
      {"table-columns"}},
+    {"table-columns: columns at two indentations",
+     "create table t (a int, b int)",
+     "create table t (\n        a int,\n    b int\n)",
+     {"table-columns"}},
+    {"table-columns: leading commas",
+     "create table t (a int, b int)",
+     "create table t (\n    a int\n    , b int\n)",
+     {}},
+    {"table-columns: CREATE TABLE … AS names no column definitions",
+     "create table t (a, b) as select 1, 2",
+     "create table t (a, b) as select 1, 2",
+     {}},
     {"table-columns: one column may stay on one line",
      "create table t (a int)",
      "create table t (a int)",

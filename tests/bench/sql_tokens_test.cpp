@@ -100,5 +100,14 @@ TEST(sql_tokens_test, literals_names_comments_and_punctuation) {
     }
 }
 
+// The one-line form that --as-written judges a file's own layout against.
+TEST(sql_tokens_test, one_line_keeps_literals_and_ends_line_comments) {
+    EXPECT_EQ(oneLine("select\n    a,\tb -- first\n  from t\n"), "select a, b -- first\nfrom t");
+    EXPECT_EQ(oneLine("select 'a\n  b' ,c"), "select 'a\n  b' ,c");
+    EXPECT_EQ(oneLine("f( x )"), "f( x )");
+    EXPECT_EQ(oneLine("select a\n  -- the source\nfrom t /* x */"),
+              "select a\n-- the source\nfrom t /* x */");
+}
+
 }  // namespace
 }  // namespace pellomar::layout_check
