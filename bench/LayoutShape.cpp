@@ -465,6 +465,13 @@ bool Layout::isBlock(const Group& g) const {
     const std::size_t first = nextCode(g.open);
     if (first == g.close || first == kNone) return false;
     if (isWord(first, "select") || isWord(first, "with") || isWord(first, "values")) return true;
+    // A CTE that changes data: WITH t AS [[NOT] MATERIALIZED] (INSERT … RETURNING …).
+    const std::size_t before = previousCode(g.open);
+    if ((isWord(first, "insert") || isWord(first, "update") || isWord(first, "delete") ||
+         isWord(first, "merge")) &&
+        (isWord(before, "as") || isWord(before, "materialized"))) {
+        return true;
+    }
     // ((select …) union (select …))
     const int inner = groupOfOpen_[first];
     return inner >= 0 && groups_[static_cast<std::size_t>(inner)].kind == GroupKind::Block;

@@ -35,7 +35,8 @@ struct Line {
 };
 
 enum class GroupKind {
-    Block,          // a subquery or CTE body: its first word is select, with or values
+    Block,          // a subquery or CTE body: its first word is select, with or values, or a
+                    // CTE's insert, update, delete or merge
     TableDef,       // the columns of CREATE TABLE name (…)
     InsertColumns,  // INSERT INTO name (…)
     ValuesTuple,    // VALUES (…), (…)

@@ -147,6 +147,41 @@ const Case kGoodLayouts[] = {
      "from\n"
      "    data",
      {}},
+    {"update from, delete using, insert select",
+     "update t set a = s.a from s where t.id = s.id; delete from payment p using rental r where "
+     "p.rental_id = r.rental_id and (r.return_date is null or p.amount < 0); insert into t (a, "
+     "b) select a, b from s on conflict (a) do update set b = excluded.b",
+     "update\n"
+     "    t\n"
+     "set\n"
+     "    a = s.a\n"
+     "from\n"
+     "    s\n"
+     "where\n"
+     "    t.id = s.id;\n"
+     "delete from\n"
+     "    payment p\n"
+     "using\n"
+     "    rental r\n"
+     "where\n"
+     "    p.rental_id = r.rental_id\n"
+     "    and (r.return_date is null or p.amount < 0);\n"
+     "insert into\n"
+     "    t (a, b)\n"
+     "select\n"
+     "    a,\n"
+     "    b\n"
+     "from\n"
+     "    s\n"
+     "on conflict (a) do update set b = excluded.b",
+     {}},
+    {"DDL one statement a line",
+     "create index i on t (a) where x > 0; grant select on t to u; alter table t add column c "
+     "timestamp with time zone default now()",
+     "create index i on t (a) where x > 0;\n"
+     "grant select on t to u;\n"
+     "alter table t add column c timestamp with time zone default now()",
+     {}},
     {"breaks the author wrote are the author's",
      "select coalesce(a,\n  b)\nfrom t",
      "select\n    coalesce(a,\n  b)\nfrom\n    t",
@@ -283,6 +318,10 @@ const Case kFaults[] = {
      "select\n    *\nfrom\n    (\n        select\n            1\n) x",
      {"block-indent"}},
 
+    {"block-indent: a CTE that changes data",
+     "with t as (delete from u returning *) select * from t",
+     "with\n    t as (\ndelete from\n    u\nreturning\n    *\n)\nselect\n    *\nfrom\n    t",
+     {"block-indent"}},
     {"group-indent: or at the level of the outer ands",
      "select a from t where c.active = 1 and (p.amount > 0 or p.amount is null)",
      "select\n    a\nfrom\n    t\nwhere\n    c.active = 1\n    and (p.amount > 0\n    or\n"
@@ -298,6 +337,11 @@ const Case kFaults[] = {
      "create index i on t (a) where x > 0",
      "create index i\non\n    t (a)\nwhere\n    x > 0",
      {"role-clause", "role-clause", "role-clause", "role-clause"}},
+    {"role-clause: ALTER TABLE … SET and WITH (…) options",
+     "alter table t alter column c set default 0; create table u (a int) with (fillfactor = 70)",
+     "alter table t alter column c\nset\n    default 0;\ncreate table u (a int)\nwith\n"
+     "    (fillfactor = 70)",
+     {"role-clause", "role-clause", "role-clause", "role-clause", "split-phrase", "fragment-line"}},
     {"role-clause: a foreign key's on delete",
      "create table t (a int references u (id) on delete no action, b int)",
      "create table t (\n    a int references u (id)\n    on\n        delete no action,\n    b "
