@@ -198,7 +198,8 @@ const std::vector<std::string_view> kPhrases = {"inner join",
 
 // DML keywords in another role, and which breaks lay one out as a clause: any break before it,
 // any break before or after it, or a break that leaves it alone on its line (a merge action or
-// WITH NO DATA may start a line, as long as the rest of it follows on the same line).
+// WITH NO DATA may start a line, as long as the rest of it follows on the same line; DELETE is
+// a whole merge action).
 enum class RoleBreak { Before, Around, Alone };
 struct RoleWord {
     std::string_view word;
@@ -213,7 +214,6 @@ const RoleWord kRoleWords[] = {
     {"from", {"distinct"}, {}, RoleBreak::Around},
     {"update", {"for", "key"}, {}, RoleBreak::Before},
     {"update", {"do", "then"}, {}, RoleBreak::Alone},
-    {"delete", {"then"}, {}, RoleBreak::Alone},
     {"insert", {"then"}, {}, RoleBreak::Alone},
     {"values", {"default"}, {}, RoleBreak::Around},
 };
