@@ -78,6 +78,7 @@ class Outliner {
                     continue;
                 case TokenKind::LineBreak:
                     ++outline_.lineBreaks;
+                    if (inStatement_ && stack_.empty()) brokenByAuthor_ = true;
                     continue;
                 case TokenKind::CopyData:
                     continue;  // between statements, and no part of either
@@ -132,7 +133,6 @@ class Outliner {
         statementStart_ = width_ - first.size();
         StatementOutline& statement = outline_.statements.emplace_back();
         statement.breaks = !breaksNowhere(text_, first);
-        statement.merge = tokenIs(text_, first, "merge");
         if (tokenIs(text_, first, "create")) createState_ = CreateState::Object;
         if (tokenIs(text_, first, "prepare")) queryAfter_ = QueryAfter::As;
         if (tokenIs(text_, first, "declare")) queryAfter_ = QueryAfter::CursorFor;
@@ -141,7 +141,9 @@ class Outliner {
     void endStatement() {
         if (!inStatement_) return;
         StatementOutline& statement = outline_.statements.back();
-        statement.wide = !statement.breaks && width_ - statementStart_ > kWideStatement;
+        statement.wide =
+            !statement.breaks && !brokenByAuthor_ && width_ - statementStart_ > kWideStatement;
+        brokenByAuthor_ = false;
         inStatement_ = false;
         stack_.clear();  // what is still open was never closed: it opens nothing
         firstUncut_ = 0;
@@ -225,7 +227,8 @@ class Outliner {
         }
     }
 
-    // CREATE TABLE [IF NOT EXISTS] name (: the ( right behind the (qualified) name.
+    // CREATE TABLE [IF NOT EXISTS] name [PARTITION OF parent | OF type] (: the ( right behind
+    // the (qualified) name of the table, its parent or its type.
     void noteTableName(const Token& token) {
         const bool part = token.kind == TokenKind::Word || token.kind == TokenKind::QuotedName;
         switch (tableName_) {
@@ -234,9 +237,18 @@ class Outliner {
                 tableName_ = part ? TableName::Complete : TableName::None;
                 return;
             case TableName::Complete:
-                tableName_ = token.kind == TokenKind::Dot    ? TableName::AfterDot
-                             : token.kind == TokenKind::Open ? TableName::Complete
-                                                             : TableName::None;
+                if (tokenIs(text_, token, "partition")) {
+                    tableName_ = TableName::PartitionOf;
+                } else if (tokenIs(text_, token, "of")) {
+                    tableName_ = TableName::AfterDot;
+                } else {
+                    tableName_ = token.kind == TokenKind::Dot    ? TableName::AfterDot
+                                 : token.kind == TokenKind::Open ? TableName::Complete
+                                                                 : TableName::None;
+                }
+                return;
+            case TableName::PartitionOf:
+                tableName_ = tokenIs(text_, token, "of") ? TableName::AfterDot : TableName::None;
                 return;
             case TableName::AfterDot:
                 tableName_ = part ? TableName::Complete : TableName::None;
@@ -247,7 +259,8 @@ class Outliner {
     }
 
     enum class CreateState : std::uint8_t { None, Object };
-    enum class TableName : std::uint8_t { None, Expected, Complete, AfterDot };
+    // AfterDot: a name (or its next part) is expected.
+    enum class TableName : std::uint8_t { None, Expected, Complete, PartitionOf, AfterDot };
     enum class QueryAfter : std::uint8_t { None, As, CursorFor, For };
 
     std::u16string_view text_;
@@ -256,6 +269,7 @@ class Outliner {
     Token previous_;
     bool havePrevious_ = false;
     bool inStatement_ = false;
+    bool brokenByAuthor_ = false;  // a line break at the statement's top level
     std::uint64_t statementStart_ = 0;
     std::vector<Open> stack_;
     std::size_t firstUncut_ = 0;  // the groups from here up the stack have no width yet

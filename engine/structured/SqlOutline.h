@@ -30,9 +30,9 @@ struct StatementOutline {
     // Where the query part of such a statement starts (CREATE VIEW ... AS, PREPARE ... AS, ...),
     // or npos.
     std::size_t queryFrom = static_cast<std::size_t>(-1);
-    // A statement that breaks nowhere and is wider than a line: its top-level commas break.
+    // A statement that breaks nowhere, is wider than a line and written on one: its top-level
+    // commas break. One the author has broken into lines is laid out as written.
     bool wide = false;
-    bool merge = false;  // MERGE: the actions after THEN do not break
 };
 
 struct SqlOutline {

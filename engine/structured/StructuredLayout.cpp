@@ -72,7 +72,9 @@ struct Context {
     bool andOrBreak = false;   // a long group
     bool bracket = false;      // opened by [ rather than (
     bool betweenOpen = false;  // a BETWEEN waits for its AND
-    std::int32_t base = 0;     // where the rows' levels count from
+    bool merge = false;        // a MERGE at this level: the actions after THEN do not break
+    bool mergeAction = false;
+    std::int32_t base = 0;  // where the rows' levels count from
     std::int32_t openLevel = 0;
     std::int32_t itemLevel = 0;
 
@@ -285,13 +287,16 @@ class Pass {
     // UPDATE SET, FOR UPDATE, FOR NO KEY UPDATE; DEFAULT VALUES; and MERGE's actions after THEN.
     bool playsAnotherRole(const StructuredRow& row, std::size_t end) const {
         using Role = StructuredRow::Role;
-        if (stack_.back().kind == Context::Kind::Case && row.role != Role::CaseWord) return true;
+        const Context& top = stack_.back();
+        if (top.kind == Context::Kind::Case && row.role != Role::CaseWord) return true;
+        const bool mergeAction_ = top.mergeAction;
         switch (row.role) {
             case Role::With:
                 return nextWordIs(end, {"time", "ordinality", "ties", "data", "no", "check",
                                         "cascaded", "local"});
             case Role::On:
-                return previousIs(1, "distinct") || nextWordIs(end, {"conflict"});
+                return previousIs(1, "distinct") || previousIs(1, "conflict") ||
+                       nextWordIs(end, {"conflict"});
             case Role::From:
                 return previousIs(1, "distinct");
             case Role::Update:
@@ -357,9 +362,12 @@ class Pass {
             if (top.kind == Context::Kind::Case) stack_.pop_back();
         } else if (tokenIs(text_, token, "between")) {
             top.betweenOpen = true;
-        } else if (statement_.merge && stack_.size() == 1) {
-            if (tokenIs(text_, token, "then")) mergeAction_ = true;
-            if (tokenIs(text_, token, "when")) mergeAction_ = false;
+        } else if (tokenIs(text_, token, "merge")) {
+            top.merge = true;
+        } else if (top.merge && tokenIs(text_, token, "then")) {
+            top.mergeAction = true;
+        } else if (top.merge && tokenIs(text_, token, "when")) {
+            top.mergeAction = false;
         }
     }
 
@@ -371,7 +379,7 @@ class Pass {
         notePrevious(token);
         Context context = stack_.back();
         context.bracket = token.kind == TokenKind::OpenBracket;
-        context.betweenOpen = false;
+        context.betweenOpen = context.merge = context.mergeAction = false;
         if (!group.closed) {
             // A ( never closed opens nothing: what follows is laid out as if it were not there.
             context.kind = Context::Kind::Unclosed;
@@ -436,7 +444,6 @@ class Pass {
         stack_.assign(1, context);
         previous_.reset();
         beforePrevious_.reset();
-        mergeAction_ = false;
     }
 
     // A statement that breaks nowhere may hold a query (CREATE VIEW ... AS, ...): from there on
@@ -465,7 +472,6 @@ class Pass {
         put(semicolon);
         inStatement_ = false;
         stack_.clear();
-        mergeAction_ = false;
     }
 
     // Comments between statements (and before the first) stay where they are, at level 0.
@@ -520,7 +526,9 @@ class Pass {
                 level_ = *authorLevel;
                 linePassBegun_ = false;
             } else {
-                level_ = comment ? lastPassLevel_ : lastPassLevel_ + 1;
+                // Inside a call or list, also deeper than the line that holds its (.
+                const std::int32_t group = innermostGroupLevel();
+                level_ = std::max(comment ? lastPassLevel_ : lastPassLevel_ + 1, group + 1);
                 linePassBegun_ = false;
             }
             put(text, comment);
@@ -528,6 +536,16 @@ class Pass {
         }
         if (lineHasText_) sink_.spaces(gapSpaces_);
         put(text, comment);
+    }
+
+    // The level of the line holding the ( of the group the text is in, when that is a call or a
+    // list rather than a block; -1 otherwise.
+    std::int32_t innermostGroupLevel() const {
+        for (auto it = stack_.rbegin(); it != stack_.rend(); ++it) {
+            if (it->kind == Context::Kind::Group) return it->openLevel;
+            if (it->isParenthesis() && it->kind != Context::Kind::Unclosed) return -1;
+        }
+        return -1;
     }
 
     // Starts a line the pass decides on, at a level; the author's spacing before it goes.
@@ -612,7 +630,6 @@ class Pass {
     std::size_t nextGroup_ = 0;
     std::optional<Token> previous_;
     std::optional<Token> beforePrevious_;
-    bool mergeAction_ = false;
 };
 
 }  // namespace
