@@ -549,8 +549,8 @@ TEST(structured_layout_test, nesting_is_bounded) {
 // its square.
 TEST(structured_layout_test, open_groups_pile_up_without_cost) {
     std::string query = "select ";
-    for (int i = 0; i < 100000; ++i) query += "case (\n";
-    for (int i = 0; i < 100000; ++i) query += "x)\n";
+    for (int i = 0; i < 50000; ++i) query += "case (\n";
+    for (int i = 0; i < 50000; ++i) query += "x)\n";
     KeywordDir dir;
     dir.writeRows(kRows);
     const std::u16string once = clsMorvant().CArrange(crlf(query.c_str()));
