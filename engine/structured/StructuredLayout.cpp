@@ -255,10 +255,10 @@ class Pass {
 
     // Where the row's keyword, matched at the token, ends; kNoPosition when it does not match
     // there. A keyword is matched only whole tokens at a time, never across a literal, a comment
-    // or a parenthesis, and a word never right behind a dot (t.from is a column).
+    // or a parenthesis, and a word never behind a dot (t.from and t. from are columns).
     std::size_t matchEnd(const StructuredRow& row, const Token& token) const {
         const std::size_t n = text_.size();
-        if (row.startsWithWordUnit && token.begin > 0 && text_[token.begin - 1] == u'.') {
+        if (row.startsWithWordUnit && previous_ && previous_->kind == TokenKind::Dot) {
             return kNoPosition;
         }
         std::size_t i = token.begin;
