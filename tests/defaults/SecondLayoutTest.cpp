@@ -5,9 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
+#include <set>
 #include <string>
 #include <string_view>
 
+#include "MorvantTestSeam.h"
 #include "SplitMix64.h"
 #include "StructuredProperties.h"
 #include "Support.h"
@@ -465,6 +468,109 @@ TEST(second_layout, changes_nothing_for_generated_statements) {
         }
     }
     EXPECT_EQ(failed, 0);
+}
+
+// Any structured keyword file in which no keyword occurs twice or starts or ends with a space
+// must keep the promises too, not only the shipped one: the same statements under rows drawn at
+// random from real keywords and symbols, of every kind, at levels -1 to 6. The . row is left out
+// while the fault in structured_promises_test's DISABLED_known_faults stands (a . row breaks
+// «t.from» behind its dot, and a second layout then breaks «from»); put it back with the mend.
+TEST(second_layout, changes_nothing_under_random_structured_rows) {
+    static constexpr const char16_t* kKeywords[] = {
+        u"select",
+        u"select distinct",
+        u"from",
+        u"where",
+        u"and",
+        u"or",
+        u"join",
+        u"left join",
+        u"inner join",
+        u"on",
+        u"using",
+        u"group by",
+        u"order by",
+        u"having",
+        u"union",
+        u"union all",
+        u"except",
+        u"with",
+        u"with recursive",
+        u"as",
+        u"insert into",
+        u"values",
+        u"update",
+        u"set",
+        u"delete from",
+        u"merge into",
+        u"case",
+        u"when",
+        u"then",
+        u"else",
+        u"end",
+        u"between",
+        u"in",
+        u"exists",
+        u"not",
+        u"is",
+        u"limit",
+        u"returning",
+        u"over",
+        u"partition by",
+        u"window",
+        u"on conflict",
+        u"create",
+        u"table",
+        u"grant",
+        u"alter",
+        u"copy",
+        u"for",
+        u"do",
+        u"filter",
+        u",",
+        u"=",
+        u"::",
+        u"||",
+        u"*",
+        u"+",
+        u"e",
+        u"x",
+        u"t",
+    };
+    KeywordDir boxes;  // collects any error box; none is expected at these levels
+    SplitMix64 rnd(20261209);
+    Statements statements(rnd.next());
+    int failed = 0;
+    for (int i = 0; i < 1500; ++i) {
+        KeywordTable rows;
+        rows.layout = LayoutMode::Structured;
+        std::set<std::u16string_view> seen;
+        for (std::size_t n = 1 + rnd.below(12); n > 0; --n) {
+            const std::u16string_view keyword = kKeywords[rnd.below(std::size(kKeywords))];
+            if (!seen.insert(keyword).second) continue;
+            rows.push_back({std::u16string(keyword),
+                            static_cast<std::int16_t>(static_cast<int>(rnd.below(8)) - 1),
+                            static_cast<std::int16_t>(rnd.below(3))});
+        }
+        const std::u16string query = platform::lfToCrLf(u16(statements.next()));
+        std::u16string once;
+        std::u16string twice;
+        const bool ok = MorvantTestSeam::ArrangeText(query, rows, once) &&
+                        MorvantTestSeam::ArrangeText(once, rows, twice);
+        std::string broken =
+            !ok ? "the layout failed" : testing_support::structuredViolation(query, once);
+        if (broken.empty() && once != twice) {
+            broken = "a second layout changed " + visible(once) + " to " + visible(twice);
+        }
+        if (!broken.empty() && ++failed <= 5) {
+            std::string table;
+            for (const typKeyword& row : rows) table += testing_support::csvLine(row) + " ";
+            ADD_FAILURE() << "rows " << table << "\nstatement " << visible(query) << ":\n"
+                          << broken;
+        }
+    }
+    EXPECT_EQ(failed, 0);
+    EXPECT_EQ(boxes.boxes(), std::vector<std::string>{});
 }
 
 }  // namespace
