@@ -107,6 +107,7 @@ TEST(structured_promises_test, unfinished_structure) {
 TEST(structured_promises_test, DISABLED_known_faults) {
     const KeywordTable dotRows = structured({{u".", 1, 0}, {u"from", 1, 1}});
     const KeywordTable anyRows = structured({{u"select", 1, 1}});
+    const KeywordTable dots = structured({{u". .", 0, 2}});
     verifyPromises({
         // The . row breaks «t.from» behind its dot; laid out again, «from» no longer stands behind
         // a dot and its row breaks it: "t.\r\n    from" becomes "t.\r\nfrom".
@@ -129,6 +130,9 @@ TEST(structured_promises_test, DISABLED_known_faults) {
          "d\nxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"
          "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx",
          &anyRows},
+        // A keyword of one-character tokens and a space is found over the line break its own
+        // row put before it, one token earlier: "a .\r\n. . b" becomes "a\r\n. . . b".
+        {"a keyword found again over the line break its row put before it", "a .. . b", &dots},
     });
 }
 
