@@ -145,7 +145,8 @@ std::string shown(std::u16string_view text) {
                        const std::u16string& query) {
     std::fprintf(stderr, "property broken: %s\n%s\nrows:\n", what, detail.c_str());
     for (const typKeyword& row : rows) {
-        std::fprintf(stderr, "  %s\n", testing_support::csvLine(row).c_str());
+        std::fprintf(stderr, "  %s,%d,%d\n", shown(row.strWord).c_str(), row.intIndent,
+                     row.intLineHead);
     }
     std::fprintf(stderr, "query: %s\n", shown(query).c_str());
     std::abort();
