@@ -102,37 +102,37 @@ TEST(structured_promises_test, unfinished_structure) {
     });
 }
 
-// Faults that the fuzz target and the generated statements found, each cut down to a small input.
-// They break the promises today; the engine is to be mended, and then these enabled.
-TEST(structured_promises_test, DISABLED_known_faults) {
+// Faults that the fuzz target and the generated statements found, each cut down to a small input:
+// all four made a second layout differ from the first.
+TEST(structured_promises_test, found_by_fuzzing) {
     const KeywordTable dotRows = structured({{u".", 1, 0}, {u"from", 1, 1}});
     const KeywordTable anyRows = structured({{u"select", 1, 1}});
     const KeywordTable dots = structured({{u". .", 0, 2}});
+    const KeywordTable commas = structured({{u",, ,", 1, 1}});
     verifyPromises({
-        // The . row breaks «t.from» behind its dot; laid out again, «from» no longer stands behind
-        // a dot and its row breaks it: "t.\r\n    from" becomes "t.\r\nfrom".
+        // Once the . row had broken «t.from» behind its dot, «from» no longer stood right behind
+        // one, and its row broke it the second time.
         {"a word that stood behind a dot", "t.from", &dotRows},
-        // A DDL statement wider than a line breaks at its top-level commas; laid out again, it is
-        // one the author broke, and its lines are kept. The line after a long group's ) is one
-        // level deeper the second time: "    ),\r\n    add column d int" becomes
-        // "    ),\r\n        add column d int".
+        // A wide DDL statement breaks at its top-level commas; those breaks must not count as the
+        // author's the second time.
         {"a long group in a wide DDL statement, after a top-level comma",
          "alter table t add column a int, add constraint c check (aaaaaaaaaaaaaaaaaaaa > 0 and "
          "bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb > 0 and ccccccccccccccccccccccccccccc > 0), "
          "add column d int",
          &anyRows},
-        // A line break inside a ( that is never closed does not count as the author's: the
-        // statement is laid out as wide, its commas broken, the author's line one level deeper
-        // than the comma's. Laid out again, those breaks are the author's, and the line goes back
-        // to the comma's level: "    d\r\n        xxx" becomes "    d\r\n    xxx".
+        {"the same, shorter",
+         "create x, (aaaaaaaaaaaaaaaaaaaaaaaaaaaaaa, bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb, "
+         "cccccccccccccccccccccccccccccccccccc), d",
+         &anyRows},
+        // A ( never closed opens nothing: a line break inside it is the author's at the top level.
         {"a wide DDL statement with a line break inside a ( never closed",
          "grant a, b (c, "
          "d\nxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"
          "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx",
          &anyRows},
-        // A keyword of one-character tokens and a space is found over the line break its own
-        // row put before it, one token earlier: "a .\r\n. . b" becomes "a\r\n. . . b".
-        {"a keyword found again over the line break its row put before it", "a .. . b", &dots},
+        // A keyword of signs found the second time over the line break its own row put in.
+        {"a keyword of signs and a space, leading", "a .. . b", &dots},
+        {"a keyword of signs and a space, a word", ",,,, ,", &commas},
     });
 }
 
