@@ -134,6 +134,37 @@ bool writeClassicRows(const fs::path& structuredDir, const fs::path& dir) {
     return static_cast<bool>(out.flush());
 }
 
+constexpr std::size_t kGeneratedKb[] = {10, 100, 300, 1000, 10000};
+
+fs::path generatedFile(const fs::path& dir, std::size_t kb) {
+    return dir / ("generated-" + std::to_string(kb) + "kb.sql");
+}
+
+// Writes the generated inputs into dir, from a process of their own. A child's peak memory, as
+// Linux reports it, includes the high-water mark of the memory it was spawned in, which is this
+// process's: had this process ever held 10 MB of text, every child would report it as its own.
+bool writeGenerated(const fs::path& self, const fs::path& dir) {
+    const pellomar::testing_support::TempDir work;
+    pellomar::testing_support::Process::Launch launch;
+    launch.argv = {self.string(), "--write-generated", dir.string()};
+    const auto o = pellomar::testing_support::Process(launch, work.path(), "generate")
+                       .finish(std::chrono::minutes(10));
+    if (o.status != 0) std::fprintf(stderr, "%s", o.err.c_str());
+    return o.status == 0;
+}
+
+int writeGeneratedChild(const fs::path& dir) {
+    for (const std::size_t kb : kGeneratedKb) {
+        std::ofstream out(generatedFile(dir, kb), std::ios::binary);
+        out << pellomar::bench::generateSql(kb * 1000);
+        if (!out.flush()) {
+            std::fprintf(stderr, "cannot write %s\n", generatedFile(dir, kb).c_str());
+            return 1;
+        }
+    }
+    return 0;
+}
+
 struct Measured {
     std::size_t bytes = 0;
     double wall = 0;
@@ -230,6 +261,9 @@ int main(int argc, char** argv) {
     bool againstClassicOnly = false;
     bool reference = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--write-generated" && i + 1 < args.size()) {
+            return writeGeneratedChild(args[i + 1]);
+        }
         if (args[i] == "--child" && i + 1 < args.size()) {
             childSpec = args[++i];
         } else if (args[i] == "--keywords-dir" && i + 1 < args.size()) {
@@ -291,12 +325,19 @@ int main(int argc, char** argv) {
     struct Row {
         std::string name;
         std::string source;
-        bool withReference;
+        std::size_t generatedKb;  // 0 for a corpus file
     };
     std::vector<Row> inputs;
-    for (const std::size_t kb : {10, 100, 300, 1000, 10000}) {
+    // The generated SQL is written to files that every contestant reads: another build's
+    // pellomar_bench has a generator of its own, whose text may differ from this one's.
+    const pellomar::testing_support::TempDir generated;
+    if (!writeGenerated(self, generated.path())) {
+        std::fprintf(stderr, "pellomar_bench: cannot write the generated SQL\n");
+        return 2;
+    }
+    for (const std::size_t kb : kGeneratedKb) {
         inputs.push_back({"generated SQL " + sizeName(kb * 1000),
-                          "gen:" + std::to_string(kb * 1000), kb <= 300});
+                          "file:" + generatedFile(generated.path(), kb).string(), kb});
     }
     if (!corpus.empty() && fs::is_directory(corpus)) {
         std::vector<fs::path> files;
@@ -322,7 +363,7 @@ int main(int argc, char** argv) {
     for (const Row& in : inputs) {
         std::vector<Contestant> contestants = {{self, keywordsDir, false},
                                                {self, classicDir.path(), false}};
-        const bool compared = !against.empty() && in.source.rfind("gen:", 0) == 0;
+        const bool compared = !against.empty() && in.generatedKb != 0;
         if (compared) {
             contestants.push_back({against, keywordsDir, false});
             contestants.push_back({against, classicDir.path(), false});
@@ -341,13 +382,13 @@ int main(int argc, char** argv) {
             in.name.c_str(), sizeName(str->bytes).c_str(), str->seconds, str->wall, cls->seconds,
             cls->wall, str->seconds / cls->seconds, str->bytes / 1e6 / str->seconds,
             str->peakKb / 1024.0, str->peakKb * 1024.0 / str->bytes, cls->peakKb / 1024.0);
-        if (in.withReference) {
+        if (in.generatedKb != 0 && in.generatedKb <= 300) {
             std::fflush(stdout);
             const auto ref = measure({{self, classicDir.path(), true}}, in.source,
-                                     in.source == "gen:300000" ? 1 : 3)[0];
+                                     in.generatedKb == 300 ? 1 : 3)[0];
             if (ref) {
                 std::printf(" %8.3f s %6.0fx", ref->seconds, ref->seconds / str->seconds);
-                if (in.source == "gen:300000") ratio300 = ref->seconds / str->seconds;
+                if (in.generatedKb == 300) ratio300 = ref->seconds / str->seconds;
             } else {
                 std::printf(" %10s", "failed");
             }
@@ -367,7 +408,7 @@ int main(int argc, char** argv) {
                 }
                 std::printf("%.4f s, %.1f MB, this/that %.3f", other->seconds,
                             other->peakKb / 1024.0, mine->seconds / other->seconds);
-                if (in.source == "gen:10000000") {
+                if (in.generatedKb == 10000) {
                     mode[m].against10mb = mine->seconds / other->seconds;
                 }
             }
@@ -376,8 +417,8 @@ int main(int argc, char** argv) {
         std::fflush(stdout);
         for (int m = 0; m < 2; ++m) {
             const auto& got = measured[static_cast<std::size_t>(m)];
-            if (in.source == "gen:1000000") mode[m].t1mb = got->seconds;
-            if (in.source == "gen:10000000") {
+            if (in.generatedKb == 1000) mode[m].t1mb = got->seconds;
+            if (in.generatedKb == 10000) {
                 mode[m].t10mb = got->seconds;
                 mode[m].peakRatio10mb = got->peakKb * 1024.0 / got->bytes;
             }
