@@ -121,7 +121,7 @@ void nested(Random& r, std::string& out) {
     put(out, "  AND NOT EXISTS (SELECT 1 FROM invoices i WHERE i.order_id = o.id);\n\n");
 }
 
-// Window functions: inline specs, frames, a named window.
+// Window functions: windows written inline, frames, a named window.
 void window(Random& r, std::string& out) {
     const std::string_view t = r.pick(kTables);
     put(out, "select id, customer_id,\n");
