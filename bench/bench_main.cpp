@@ -315,9 +315,10 @@ int main(int argc, char** argv) {
                     againstClassicOnly ? "classic only" : "both modes");
     }
     std::printf(
-        "\neach time: the best of five processes (the direct pass, given the classic rows: of "
-        "three; at 300 KB, one)\nthat each lay the input out once; processor time of the "
-        "laying-out thread, wall time in brackets;\nthe two modes take turns on every input\n\n");
+        "\neach time: the best of five processes (nine at 1 and 10 MB; the direct pass, given the "
+        "classic rows: of three, at 300 KB one)\nthat each lay the input out once; processor time "
+        "of the laying-out thread, wall time in brackets;\nthe two modes take turns on every "
+        "input\n\n");
     std::printf("%-34s %9s %20s %20s %7s %7s %9s %8s %9s %10s %7s\n", "input", "size",
                 "structured (wall)", "classic (wall)", "str/cls", "MB/s", "str peak", "peak/in",
                 "cls peak", "direct", "ratio");
@@ -369,7 +370,10 @@ int main(int argc, char** argv) {
             contestants.push_back({against, classicDir.path(), false});
             if (againstClassicOnly) contestants.erase(contestants.end() - 2);
         }
-        const auto measured = measure(contestants, in.source, 5);
+        // The growth targets divide the 10 MB time by the 1 MB one: more runs at both make one
+        // slow stretch of a shared machine less likely to decide them.
+        const bool judged = in.generatedKb == 1000 || in.generatedKb == 10000;
+        const auto measured = measure(contestants, in.source, judged ? 9 : 5);
         const auto& str = measured[0];
         const auto& cls = measured[1];
         if (!str || !cls) {
