@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Times this tree's layout pass against an earlier commit's on the same inputs in one run: builds
-# both (Release; this tree in build-bench/, the commit's sources exported by git archive and built
-# in build-compare/), then runs bench/run.sh's benchmark with the commit's pellomar_bench beside
-# it. The two take turns on every generated input, best of five each, and the run exits non-zero
-# when a target is missed, the 10 MB time within 10% of the commit's among them.
+# Times this tree's layout passes against an earlier commit's on the same inputs in one run:
+# builds both (Release; this tree in build-bench/, the commit's sources exported by git archive
+# and built in build-compare/), then runs bench/run.sh's benchmark with the commit's
+# pellomar_bench beside it. They take turns on every generated input, best of five each, and the
+# run exits non-zero when a target is missed, each mode's 10 MB time within 10% of the commit's
+# among them. A commit without the structured pass would read the structured keyword file as a
+# classic one: it is compared in the classic mode alone.
 # Usage: bench/compare.sh COMMIT
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -28,5 +30,7 @@ configure "$other/src" "$other/build"
 
 corpus=()
 [[ -d ../shared/corpus ]] && corpus=(--corpus ../shared/corpus)
+modes=()
+git cat-file -e "$commit:engine/structured" 2>/dev/null || modes=(--against-classic-only)
 build-bench/bench/pellomar_bench --keywords-dir . "${corpus[@]}" \
-  --against "$other/build/bench/pellomar_bench"
+  --against "$other/build/bench/pellomar_bench" "${modes[@]}"

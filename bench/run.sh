@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the benchmark (Release) and lays out generated SQL of 10 KB to 10 MB and every file of
-# ../shared/corpus with the shipped KEYWORD_ARRANGE.CSV; at 10, 100 and 300 KB the direct pass
-# is timed in the same run. Exits non-zero when a target is missed.
+# ../shared/corpus with the shipped KEYWORD_ARRANGE.CSV (structured layout) and, in turns, with
+# the same rows as a classic keyword file; at 10, 100 and 300 KB the direct pass is timed in the
+# same run. Exits non-zero when a target is missed.
 # Usage: bench/run.sh   (BUILD_DIR=... to use another build directory; default build-bench)
 # bench/compare.sh COMMIT runs the same with an earlier commit's pass beside this one.
 set -euo pipefail

@@ -5,23 +5,27 @@
 #   lib/pellomar/KEYWORD_ARRANGE.CSV   the keyword file; dovlek reads the one beside its real
 #                                      path (/proc/self/exe), so the bin/ symlink finds it
 #   bin/dovlek -> ../lib/pellomar/dovlek
-#   share/pellomar/KEYWORD_ARRANGE.CSV the pristine default, to compare with or start over from
+#   share/pellomar/KEYWORD_ARRANGE.CSV the pristine default, to compare with or start over from;
+#                                      the next install takes a keyword file equal to it for
+#                                      unedited and replaces it
 #   share/applications/pellomar.desktop, share/icons/hicolor/..., share/man/man1/dovlek.1
 #   share/doc/pellomar/               copyright, README.md, docs/USER-GUIDE.md and docs/images/,
 #                                      laid out as in the source tree so that the links resolve
 #
-# The keyword file is the user's to edit, so a later install never overwrites it. The Debian
-# package goes further and ships it as a conffile in /etc/pellomar/ with a symlink beside the
-# executable, so that dpkg keeps (or asks about) a user's edits on upgrade.
+# The keyword file is the user's to edit: a later install replaces it only while it is still a
+# default we shipped, and keeps an edited one. The Debian package ships it as a conffile in
+# /etc/pellomar/ with a symlink beside the executable, so that dpkg does the same on upgrade
+# (and asks about an edited one).
 
 set(PELLOMAR_INSTALL_PKGDIR "lib/pellomar")
 set(PELLOMAR_PACKAGING_DIR "${PROJECT_SOURCE_DIR}/packaging")
 
 install(TARGETS dovlek RUNTIME DESTINATION ${PELLOMAR_INSTALL_PKGDIR})
-install(FILES "${PROJECT_SOURCE_DIR}/KEYWORD_ARRANGE.CSV" DESTINATION share/pellomar)
 
 # The rest depends on the prefix given at install time (cmake --install --prefix), not at
-# configure time, so it is done by a script that runs during the install.
+# configure time, so it is done by a script that runs during the install. It installs both
+# keyword files, since whether the one beside the executable is replaced depends on the copy in
+# share/ that the last install left.
 install(CODE "
   set(PELLOMAR_PKGDIR \"${PELLOMAR_INSTALL_PKGDIR}\")
   set(PELLOMAR_SOURCE_DIR \"${PROJECT_SOURCE_DIR}\")

@@ -45,6 +45,14 @@ sample_cases=(
     "a join with its condition|select a from t left join u on u.id = t.id|select\n    a\nfrom\n    t\nleft join\n    u\n    on u.id = t.id"
 )
 
+# Upgrades: the keyword file that installs before the switch to structured layout shipped, and a
+# query that it and today's default lay out differently (the join condition: a line of its own
+# at clause level, or a leading word under the table).
+previous_default=$SOURCE_DIR/packaging/previous-defaults/classic-8909293.CSV
+upgrade_query='select a from t left join u on u.id = t.id'
+upgrade_new=$'select\n    a\nfrom\n    t\nleft join\n    u\n    on u.id = t.id'
+upgrade_old=$'select\n    a\nfrom\n    t\nleft join\n    u\non\n    u.id = t.id'
+
 # Runs each sample through a clipboard stand-in. $1 names the setting in the messages; the
 # rest is the command that lays out standard input onto standard output.
 check_samples() {

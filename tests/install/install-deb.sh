@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Debian package: its control data, its files, and the installed dovlek, run inside a
 # throwaway root that dpkg installed the package into (the host's libraries stand in for the
-# declared dependencies). dpkg keeps an edited keyword file across a reinstall.
+# declared dependencies). dpkg keeps an edited keyword file across a reinstall, and an upgrade
+# from a package with the previous default replaces the unedited file and keeps an edited one.
 # Usage: install-deb.sh BUILD_DIR SOURCE_DIR GUI(ON|OFF)
 set -uo pipefail
 BUILD_DIR=$1 SOURCE_DIR=$2 GUI=$3
@@ -142,6 +143,94 @@ dpkg_root -r pellomar >/dev/null 2>&1 || fail "dpkg -r"
 dpkg_root -P pellomar >/dev/null 2>&1 || fail "dpkg -P"
 [[ ! -e $R/etc/pellomar/KEYWORD_ARRANGE.CSV ]] && pass "purge removes the conffile" ||
     fail "purge left the conffile"
+
+# Upgrades from a package that shipped the previous default: this package with the previous
+# default as its conffile and in /usr/share/pellomar/, under a lower version. Those are all that
+# dpkg looks at when it decides about the conffile: the file's checksum as the old package
+# installed it, as it is now, and as the new package ships it.
+old=$T/old
+dpkg-deb -R "$deb" "$old"
+for f in etc/pellomar/KEYWORD_ARRANGE.CSV usr/share/pellomar/KEYWORD_ARRANGE.CSV; do
+    cp "$previous_default" "$old/$f"
+done
+sum=$(md5sum <"$previous_default" | cut -d' ' -f1)
+sed -i -E "s#^[0-9a-f]{32}  ((etc|usr/share)/pellomar/KEYWORD_ARRANGE.CSV)\$#$sum  \1#" "$old/DEBIAN/md5sums"
+sed -i -E 's/^Version: (.*)$/Version: \1~previous/' "$old/DEBIAN/control"
+dpkg-deb --root-owner-group -b "$old" "$T/old.deb" >/dev/null || fail "repacking the previous package"
+expect_eq "the previous package's conffile is the previous default" "$sum" \
+    "$(dpkg-deb --fsys-tarfile "$T/old.deb" | tar -xO ./etc/pellomar/KEYWORD_ARRANGE.CSV |
+        md5sum | cut -d' ' -f1)"
+
+# name | edited? | how dpkg is run | the keyword file after it | the file dpkg leaves beside it
+upgrade_cases=(
+    "unedited, no terminal|no|stdin closed|new|none"
+    "edited, the prompt's default answer|yes|answer empty|edited|.dpkg-dist"
+    "edited, unattended (--force-confdef --force-confold)|yes|confold|edited|.dpkg-dist"
+    "edited, the answer Y|yes|answer Y|new|.dpkg-old"
+    "edited, no terminal to ask|yes|stdin closed|edited|.dpkg-new"
+)
+n=0
+for row in "${upgrade_cases[@]}"; do
+    IFS='|' read -r name edit how after beside <<<"$row"
+    n=$((n + 1))
+    U=$T/upgrade-$n
+    mkdir -p "$U/var/lib/dpkg/info" "$U/var/lib/dpkg/updates" "$U/var/lib/dpkg/triggers"
+    touch "$U/var/lib/dpkg/status" "$U/var/lib/dpkg/available"
+    dpkg_in() { dpkg --root="$U" --force-depends --force-script-chrootless "$@"; }
+    conf=$U/etc/pellomar/KEYWORD_ARRANGE.CSV
+    if ! dpkg_in -i "$T/old.deb" >"$U.old.log" 2>&1; then
+        cat "$U.old.log" >&2
+        fail "$name: installing the previous package"
+        continue
+    fi
+    [[ $edit == yes ]] && printf 'my,1,1\r\n' >>"$conf"
+    cp "$conf" "$T/before-$n.csv"
+    log=$U.log
+    case $how in
+        "stdin closed") dpkg_in -i "$deb" </dev/null >"$log" 2>&1 ;;
+        "answer empty") printf '\n' | dpkg_in -i "$deb" >"$log" 2>&1 ;;
+        "answer Y") printf 'Y\n' | dpkg_in -i "$deb" >"$log" 2>&1 ;;
+        confold) dpkg_in -i --force-confdef --force-confold "$deb" </dev/null >"$log" 2>&1 ;;
+    esac
+    status=$?
+    if [[ $beside == .dpkg-new ]]; then
+        # dpkg stops at its question and leaves the package unconfigured, the user's file as it was.
+        ((status != 0)) && grep -q 'end of file on stdin at conffile prompt' "$log" &&
+            pass "$name: dpkg stops at its question" || fail "$name: dpkg did not stop at its question"
+    else
+        expect_eq "$name: dpkg exit status" 0 "$status"
+        expect_eq "$name: package state" "install ok installed" \
+            "$(dpkg-query --admindir="$U/var/lib/dpkg" -W -f '${Status}' pellomar)"
+        cmp -s "$U/usr/share/pellomar/KEYWORD_ARRANGE.CSV" "$SOURCE_DIR/KEYWORD_ARRANGE.CSV" &&
+            pass "$name: /usr/share/pellomar holds the new default" ||
+            fail "$name: /usr/share/pellomar does not hold the new default"
+    fi
+    case $after in
+        new) cmp -s "$conf" "$SOURCE_DIR/KEYWORD_ARRANGE.CSV" && pass "$name: the new default is in place" ||
+            fail "$name: the new default is not in place" ;;
+        edited) cmp -s "$conf" "$T/before-$n.csv" && pass "$name: the edited file is kept" ||
+            fail "$name: the edited file was changed" ;;
+    esac
+    others=$(cd "$U/etc/pellomar" && ls -A | grep -v '^KEYWORD_ARRANGE.CSV$')
+    case $beside in
+        none) expect_eq "$name: no other file in /etc/pellomar" "" "$others" ;;
+        .dpkg-dist | .dpkg-new)
+            expect_eq "$name: the new default waits beside it" "KEYWORD_ARRANGE.CSV$beside" "$others"
+            cmp -s "$conf$beside" "$SOURCE_DIR/KEYWORD_ARRANGE.CSV" && pass "$name: $beside is the new default" ||
+                fail "$name: $beside is not the new default" ;;
+        .dpkg-old)
+            expect_eq "$name: the edited file is kept beside it" "KEYWORD_ARRANGE.CSV$beside" "$others"
+            cmp -s "$conf$beside" "$T/before-$n.csv" && pass "$name: $beside is the edited file" ||
+                fail "$name: $beside is not the edited file" ;;
+    esac
+    if ((can_run)); then
+        out=$(printf '%s' "$upgrade_query" |
+            env -u DISPLAY -u WAYLAND_DISPLAY bash "$(dirname "$0")/in-root.sh" --host-libs "$U" \
+                /usr/bin/dovlek 2>&1)
+        [[ $after == new ]] && want=$upgrade_new || want=$upgrade_old
+        expect_eq "$name: the layout" "$want" "$out"
+    fi
+done
 
 # The declared dependencies resolve with apt (a fresh Debian 12 installs the package with
 # apt-get install ./pellomar_*.deb): against this host's packages and package lists.

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # cmake --install into a temporary prefix gives a dovlek that works with the installed keyword
-# file, a desktop entry, an icon and a man page, and a reinstall keeps an edited keyword file.
+# file, a desktop entry, an icon and a man page; a reinstall keeps an edited keyword file and
+# replaces one that is still an earlier default.
 # Usage: install-prefix.sh BUILD_DIR SOURCE_DIR GUI(ON|OFF)
 set -uo pipefail
 BUILD_DIR=$1 SOURCE_DIR=$2 GUI=$3
@@ -105,5 +106,82 @@ status=$?
 expect_eq "missing keyword file: exit status" 1 "$status"
 expect_eq "missing keyword file: nothing written" "" "$out"
 expect_eq "missing keyword file: message" "Pellomar: 53:File not found: $kw" "$(cat "$T/err")"
+
+# An install over an earlier one: the keyword file beside the program and the pristine copy in
+# share/ as the earlier install (or the user) left them, then what this install makes of them.
+# name | the keyword file | the copy in share/ | outcome
+first_default=$'KEYWORD,INDENT,LINEHEAD\r\nselect,1,1\r\nfrom,1,1\r\nwhere,1,1\r\n",",1,0\r\n'
+upgrade_cases=(
+    "the previous default, unedited|previous|previous|replaced"
+    "the previous default with LF line ends, share/ copy gone|previous-lf|none|replaced"
+    "an unlisted earlier default, as share/ holds it|first|first|replaced"
+    "the previous default, edited|edited|previous|kept"
+    "the previous default, edited by an added last line in LF|edited-lf|previous|kept"
+    "a symlink to an unedited previous default|symlink|previous|kept"
+    "already the new default|current|current|up-to-date"
+)
+# keyword_text KIND: the bytes of the keyword file an earlier install or the user left.
+keyword_text() {
+    case $1 in
+        previous) cat "$previous_default" ;;
+        previous-lf) tr -d '\r' <"$previous_default" ;;
+        first) printf '%s' "$first_default" ;;
+        edited) cat "$previous_default" && printf 'my,1,1\r\n' ;;
+        edited-lf) cat "$previous_default" && printf 'my,1,1\n' ;;
+        current) cat "$SOURCE_DIR/KEYWORD_ARRANGE.CSV" ;;
+    esac
+}
+n=0
+for row in "${upgrade_cases[@]}"; do
+    IFS='|' read -r name mine pristine outcome <<<"$row"
+    n=$((n + 1))
+    up=$T/upgrade-$n
+    cmake --install "$BUILD_DIR" --prefix "$up" >"$T/upgrade-$n-first.log" 2>&1 ||
+        { fail "$name: first install"; continue; }
+    ukw=$up/lib/pellomar/KEYWORD_ARRANGE.CSV
+    if [[ $mine == symlink ]]; then
+        keyword_text previous >"$T/linked-$n.csv"
+        rm "$ukw" && ln -s "$T/linked-$n.csv" "$ukw"
+    else
+        keyword_text "$mine" >"$ukw"
+    fi
+    if [[ $pristine == none ]]; then
+        rm "$up/share/pellomar/KEYWORD_ARRANGE.CSV"
+    else
+        keyword_text "$pristine" >"$up/share/pellomar/KEYWORD_ARRANGE.CSV"
+    fi
+    before=$(od -An -tx1 "$ukw")
+    log=$T/upgrade-$n.log
+    cmake --install "$BUILD_DIR" --prefix "$up" >"$log" 2>&1 || { cat "$log" >&2; fail "$name: install"; }
+    out=$(printf '%s' "$upgrade_query" | env -u DISPLAY -u WAYLAND_DISPLAY "$up/bin/dovlek" 2>&1)
+    case $outcome in
+        replaced)
+            cmp -s "$ukw" "$SOURCE_DIR/KEYWORD_ARRANGE.CSV" && pass "$name: replaced by the new default" ||
+                fail "$name: not replaced by the new default"
+            grep -qF "Replacing your unedited keyword file with the new default: $ukw" "$log" &&
+                pass "$name: the install says so" || fail "$name: the install does not say it replaced it"
+            expect_eq "$name: laid out by the new default" "$upgrade_new" "$out"
+            ;;
+        kept)
+            expect_eq "$name: kept as it was" "$before" "$(od -An -tx1 "$ukw")"
+            grep -qF "Keeping your keyword file: $ukw" "$log" && pass "$name: the install says so" ||
+                fail "$name: the install does not say it kept it"
+            expect_eq "$name: still laid out by its own classic rows" "$upgrade_old" "$out"
+            ;;
+        up-to-date)
+            cmp -s "$ukw" "$SOURCE_DIR/KEYWORD_ARRANGE.CSV" && pass "$name: still the new default" ||
+                fail "$name: changed"
+            grep -qF "Up-to-date: $ukw" "$log" && pass "$name: the install says it is up to date" ||
+                fail "$name: the install does not say it is up to date"
+            expect_eq "$name: laid out by the new default" "$upgrade_new" "$out"
+            ;;
+    esac
+    if [[ $mine == symlink ]]; then
+        [[ -L $ukw && $(readlink "$ukw") == "$T/linked-$n.csv" ]] && pass "$name: still the user's symlink" ||
+            fail "$name: the symlink was replaced"
+    fi
+    cmp -s "$up/share/pellomar/KEYWORD_ARRANGE.CSV" "$SOURCE_DIR/KEYWORD_ARRANGE.CSV" &&
+        pass "$name: share/ holds the new default" || fail "$name: share/ does not hold the new default"
+done
 
 finish

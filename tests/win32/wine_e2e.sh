@@ -388,6 +388,25 @@ installer)
     expect_status 0
     expect_clipboard $'select\n    a\nfrom\n    t\nwhere\n    x = 1'
 
+    step "a keyword file that is still the previous default follows the new default"
+    # As an install before the switch to structured layout left it: the classic default, and
+    # the same beside it as the default to compare with.
+    previous=$here/../../packaging/previous-defaults/classic-8909293.CSV
+    cp "$previous" "$target/KEYWORD_ARRANGE.CSV"
+    cp "$previous" "$target/KEYWORD_ARRANGE.default.csv"
+    clip_set_text 'select a from t left join u on u.id = t.id'
+    run_dovlek
+    expect_status 0
+    expect_clipboard $'select\n    a\nfrom\n    t\nleft join\n    u\non\n    u.id = t.id'
+    dovlek=$installer run_dovlek /S
+    expect_status 0
+    cmp -s "$target/KEYWORD_ARRANGE.CSV" "$build/package/KEYWORD_ARRANGE.CSV" ||
+        fail "the unedited previous default was not replaced"
+    clip_set_text 'select a from t left join u on u.id = t.id'
+    run_dovlek
+    expect_status 0
+    expect_clipboard $'select\n    a\nfrom\n    t\nleft join\n    u\n    on u.id = t.id'
+
     step "an edited keyword file survives a second install"
     worked_example_rows
     printf 'my,1,1\r\n' >>"$target/KEYWORD_ARRANGE.CSV"
