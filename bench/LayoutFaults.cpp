@@ -218,18 +218,6 @@ const RoleWord kRoleWords[] = {
     {"values", {"default"}, {}, RoleBreak::Around},
 };
 
-std::string lower(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return out;
-}
-
-bool among(std::string_view word, std::initializer_list<std::string_view> words) {
-    return std::find(words.begin(), words.end(), word) != words.end();
-}
-
 Finding between(Fault fault, const Layout& l, std::size_t first, std::size_t last) {
     const auto& p = l.placed();
     return {fault, p[first].line, std::max(p[last].line, p[first].line)};
@@ -445,7 +433,7 @@ void findGroupsNotUnderOpener(const Layout& l, Findings& out) {
 
 std::string codeWord(const Layout& l, std::size_t token) {
     if (token == kNone || l.tokens()[token].kind != TokenKind::Word) return {};
-    return lower(l.text(token));
+    return lowerAscii(l.text(token));
 }
 
 // A break at the top of a CREATE TABLE's column list is expected after ( and commas and
@@ -532,7 +520,7 @@ void findRoleClauses(const Layout& l, Findings& out) {
             }
         }
         if (tokens[i].kind != TokenKind::Word || !l.inQuery(i)) continue;
-        const std::string word = lower(l.text(i));
+        const std::string word = lowerAscii(l.text(i));
         for (const RoleWord& role : kRoleWords) {
             if (word != role.word) continue;
             const std::string previous = codeWord(l, l.previousCode(i));

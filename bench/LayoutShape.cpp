@@ -7,18 +7,6 @@ namespace pellomar::layout_check {
 
 namespace {
 
-std::string lower(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return out;
-}
-
-bool among(std::string_view word, std::initializer_list<std::string_view> words) {
-    return std::find(words.begin(), words.end(), word) != words.end();
-}
-
 // First words of DDL and of the utility commands: in them a keyword is part of the command, not
 // a clause to lay out.
 bool isUtilityWord(std::string_view word) {
@@ -285,7 +273,7 @@ void Layout::findStatements() {
         for (std::size_t k = s.first; k <= s.last; ++k) {
             const TokenKind kind = tokens_[k].kind;
             if (kind == TokenKind::Word) {
-                s.utility = isUtilityWord(lower(text(k)));
+                s.utility = isUtilityWord(lowerAscii(text(k)));
                 break;
             }
             if (!isComment(kind) && kind != TokenKind::Open) break;
@@ -317,7 +305,7 @@ void Layout::findQueryPart(Statement& s) const {
         }
         return top.size();
     };
-    const std::string first = lower(text(top[0]));
+    const std::string first = lowerAscii(text(top[0]));
     if (first == "create") {
         const std::size_t atomic = firstAt("atomic", 1);
         if (atomic < top.size() && isWord(top[atomic - 1], "begin")) {
@@ -358,7 +346,7 @@ void Layout::findQueryPart(Statement& s) const {
         if (view || query) s.queryFrom = next;
     } else if (first == "explain") {
         for (std::size_t at = 1; at < top.size(); ++at) {
-            const std::string w = lower(text(top[at]));
+            const std::string w = lowerAscii(text(top[at]));
             if (among(w, {"select", "with", "insert", "update", "delete", "values", "table",
                           "merge", "execute", "create", "declare"})) {
                 s.queryFrom = top[at];
@@ -384,8 +372,8 @@ void Layout::findTableDef(Statement& s) const {
     if (k == kNone || !isWord(k, "create")) return;
     k = code(k + 1);
     while (k != kNone && tokens_[k].kind == TokenKind::Word &&
-           among(lower(text(k)), {"or", "replace", "global", "local", "temp", "temporary",
-                                  "unlogged", "foreign"})) {
+           among(lowerAscii(text(k)), {"or", "replace", "global", "local", "temp", "temporary",
+                                       "unlogged", "foreign"})) {
         k = code(k + 1);
     }
     if (k == kNone || !isWord(k, "table")) return;
@@ -489,7 +477,7 @@ GroupKind Layout::kindOf(const Group& g) const {
         if (isWord(before, "insert") || isInsertTarget(before)) return GroupKind::InsertColumns;
         // In DDL a word before ( names what the list is of: options, columns, arguments.
         if (s.utility && !inQuery(g.open)) return GroupKind::Call;
-        return isGroupingWord(lower(text(before))) ? GroupKind::Grouping : GroupKind::Call;
+        return isGroupingWord(lowerAscii(text(before))) ? GroupKind::Grouping : GroupKind::Call;
     }
     if (kind == TokenKind::QuotedName) {
         return isInsertTarget(before) ? GroupKind::InsertColumns : GroupKind::Call;

@@ -1,5 +1,7 @@
 #include "SqlTokens.h"
 
+#include <algorithm>
+
 namespace pellomar::layout_check {
 
 namespace {
@@ -264,6 +266,18 @@ std::string oneLine(std::string_view text) {
         out += text.substr(tokens[i].begin, tokens[i].end - tokens[i].begin);
     }
     return out;
+}
+
+std::string lowerAscii(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return out;
+}
+
+bool among(std::string_view word, std::initializer_list<std::string_view> words) {
+    return std::find(words.begin(), words.end(), word) != words.end();
 }
 
 }  // namespace pellomar::layout_check

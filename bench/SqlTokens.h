@@ -5,6 +5,7 @@
 // itself in both.
 
 #include <cstddef>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -53,5 +54,10 @@ std::vector<Token> tokenize(std::string_view text);
 // break after each -- comment, which would otherwise run on into the code after it, and one
 // before each comment that started a line, which a layout may not join to the code before.
 std::string oneLine(std::string_view text);
+
+// Text with its ASCII letters in lower case, and whether a word is one of a list: the words the
+// checks look for are ASCII.
+std::string lowerAscii(std::string_view text);
+bool among(std::string_view word, std::initializer_list<std::string_view> words);
 
 }  // namespace pellomar::layout_check
