@@ -18,14 +18,9 @@ namespace {
 using namespace std::string_literals;
 using testing_support::KeywordDir;
 using testing_support::repeat;
+using testing_support::symbol;
 using testing_support::visible;
-
-typKeyword word(std::u16string w, std::int16_t level) {
-    return {std::move(w), level, 1};
-}
-typKeyword symbol(std::u16string w, std::int16_t level) {
-    return {std::move(w), level, 0};
-}
+using testing_support::word;
 
 // The rows of the worked example every layout rule is explained with.
 const KeywordTable kClauses = {word(u"select", 1), word(u"from", 1), word(u"where", 1),

@@ -13,22 +13,11 @@ namespace pellomar {
 namespace {
 
 using testing_support::KeywordDir;
+using testing_support::leading;
+using testing_support::structured;
+using testing_support::symbol;
 using testing_support::visible;
-
-typKeyword word(std::u16string w, std::int16_t level) {
-    return {std::move(w), level, 1};
-}
-typKeyword leading(std::u16string w, std::int16_t level) {
-    return {std::move(w), level, 2};
-}
-typKeyword symbol(std::u16string w, std::int16_t level) {
-    return {std::move(w), level, 0};
-}
-
-KeywordTable structured(KeywordTable rows) {
-    rows.layout = LayoutMode::Structured;
-    return rows;
-}
+using testing_support::word;
 
 // The rows most cases use: clauses as words, conditions and join conditions as leading words,
 // CASE's own words, and the comma.

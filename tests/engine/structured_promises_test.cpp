@@ -15,14 +15,9 @@ namespace pellomar {
 namespace {
 
 using testing_support::KeywordDir;
+using testing_support::structured;
 using testing_support::structuredViolation;
 using testing_support::visible;
-
-KeywordTable structured(std::initializer_list<typKeyword> rows) {
-    KeywordTable table(rows);
-    table.layout = LayoutMode::Structured;
-    return table;
-}
 
 // Rows that break wherever they can: words, leading words and symbols, some deep.
 const KeywordTable kEager = structured({

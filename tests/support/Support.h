@@ -54,6 +54,22 @@ class KeywordDir {
     platform::RequestScope scope_;
 };
 
+// Keyword rows as test tables write them: a word, a leading word, a symbol; and a table for the
+// structured layout.
+inline typKeyword word(std::u16string keyword, std::int16_t level) {
+    return {std::move(keyword), level, 1};
+}
+inline typKeyword leading(std::u16string keyword, std::int16_t level) {
+    return {std::move(keyword), level, 2};
+}
+inline typKeyword symbol(std::u16string keyword, std::int16_t level) {
+    return {std::move(keyword), level, 0};
+}
+inline KeywordTable structured(KeywordTable rows) {
+    rows.layout = LayoutMode::Structured;
+    return rows;
+}
+
 // A keyword file line for a row: the word quoted so that commas and spaces survive. A word with
 // a double quote followed by a comma, or with CR LF or LF in it, cannot be written.
 std::string csvLine(const typKeyword& row);
