@@ -84,7 +84,10 @@ class SelectionRead {
     X11Atom chooseTarget(const std::string& list) const {
         const X11Atoms& atoms = x_.atoms();
         std::vector<X11Atom> offered(list.size() / sizeof(X11Atom));
-        std::memcpy(offered.data(), list.data(), offered.size() * sizeof(X11Atom));
+        // An empty list has no buffer, and memcpy must not see its null pointer even for 0 bytes.
+        if (!offered.empty()) {
+            std::memcpy(offered.data(), list.data(), offered.size() * sizeof(X11Atom));
+        }
         const auto has = [&](X11Atom atom) {
             return atom != kX11None &&
                    std::find(offered.begin(), offered.end(), atom) != offered.end();
