@@ -21,20 +21,8 @@ if [[ -z ${WINEPREFIX:-} || -z ${DISPLAY:-} ]]; then
     exit 2
 fi
 
-tmp=$(mktemp -d)
-started_pids=()
-cleanup() {
-    local pid
-    for pid in "${started_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    rm -rf "$tmp"
-}
-trap cleanup EXIT
-
-fail() {
-    echo "FAIL [$case_name]: $*" >&2
-    exit 1
-}
-step() { echo "[$case_name] $*"; }
+source "$here/../support/e2e.sh"
+e2e_start
 
 # dovlek.exe reads KEYWORD_ARRANGE.CSV from its own folder: each case gets a folder of its own.
 install_dovlek() {  # install_dovlek [DIR]
@@ -43,17 +31,9 @@ install_dovlek() {  # install_dovlek [DIR]
     cp "$build/app/dovlek.exe" "$dir/"
     dovlek=$dir/dovlek.exe
 }
-write_rows() {  # write_rows ROW... (CSV lines after the header)
-    { printf 'KEYWORD,INDENT,LINEHEAD\r\n'; printf '%s\r\n' "$@"; } \
-        >"$(dirname "$dovlek")/KEYWORD_ARRANGE.CSV"
-}
-worked_example_rows() {
-    write_rows 'select,1,1' 'from,1,1' 'where,1,1' '",",1,0'
-}
 
 # Wine's desktop process learns of a new X owner a moment after xclip has taken the clipboard.
 CLIP_SETTLE=0.3
-source "$here/../gui/desktop.sh"
 
 # A Japanese system, for the cases that set it: LANG=ja_JP.UTF-8 gives Wine the ANSI code page
 # 932 (Shift-JIS), with the locale that scripts/windows.sh builds into the build directory.

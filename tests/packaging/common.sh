@@ -1,5 +1,7 @@
 # Shared by the install tests: assertions, the sample queries, running dovlek on them.
-# Sourced; expects SOURCE_DIR to be set.
+# Sourced; expects SOURCE_DIR to be set. What every end-to-end suite shares comes from
+# tests/support/e2e.sh; the install tests count their failures and go on, so fail is their own.
+source "$(dirname "${BASH_SOURCE[0]}")/../support/e2e.sh"
 
 fails=0
 fail() {
@@ -68,18 +70,17 @@ check_samples() {
 check_x11_clipboard() {
     local where=$1
     shift
-    local display xvfb row name query expected out status n dpyfile
-    # Xvfb picks a free display itself and writes its number to the file.
-    dpyfile=$(mktemp)
-    Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$dpyfile" >/dev/null 2>&1 &
-    xvfb=$!
-    for n in $(seq 100); do
-        [[ -s $dpyfile ]] && break
-        sleep 0.1
-    done
-    display=:$(head -1 "$dpyfile")
-    rm -f "$dpyfile"
-    [[ $display != : ]] || { fail "$where: Xvfb did not start"; kill "$xvfb" 2>/dev/null; return; }
+    local display row name query expected out status dir had_display=${DISPLAY+set}
+    local old_display=${DISPLAY-}
+    dir=$(mktemp -d)
+    if ! start_xvfb "$dir"; then
+        fail "$where: Xvfb did not start"
+        rm -rf "$dir"
+        return
+    fi
+    # start_xvfb exports DISPLAY; only the commands below are meant to see this server.
+    display=$DISPLAY
+    if [[ -n $had_display ]]; then export DISPLAY=$old_display; else unset DISPLAY; fi
     for row in "${sample_cases[@]}"; do
         IFS='|' read -r name query expected <<<"$row"
         expected=$(printf '%b' "$expected")
@@ -90,8 +91,8 @@ check_x11_clipboard() {
         expect_eq "$where: X11 clipboard: $name: exit status" 0 "$status"
         expect_eq "$where: X11 clipboard: $name: layout" "$expected" "$out"
     done
-    kill "$xvfb" 2>/dev/null
-    wait "$xvfb" 2>/dev/null
+    stop_xvfb
+    rm -rf "$dir"
 }
 
 # The installed documentation: the README and the user guide where their links find what they

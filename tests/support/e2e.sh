@@ -1,8 +1,37 @@
-# Sourced by the end-to-end scripts: the X desktop driven from outside, as another program of the
-# user's desktop would: the clipboard with xclip, windows found with xdotool. The caller provides
-# $tmp (a scratch folder) and fail.
+# Sourced by every end-to-end suite (tests/app/linux/x11_e2e.sh and wayland_e2e.sh,
+# tests/app/windows/wine_e2e.sh, tests/packaging/common.sh): what they all do the same way.
+#   e2e_start [HOOK...]   $tmp (a scratch folder) and started_pids; at the end of the case every
+#                         started process is ended, each HOOK runs, and $tmp goes
+#   fail, step            a case's failure (exit 1) and progress lines, named by $case_name
+#   wait_until SECONDS CMD...
+#   write_rows ROW..., worked_example_rows   the keyword file beside $dovlek
+#   start_xvfb DIR, stop_xvfb                an X server of the case's own (scripts/xvfb.sh)
+#   find_window, clip_set, clip_set_text, clip_get, clipboard_is, expect_clipboard
+#                         the X desktop driven from outside, as another program of the user's
+#                         desktop would: the clipboard with xclip, windows found with xdotool.
 # CLIP_SETTLE: seconds to wait after xclip owns a new content before going on (Wine's desktop
 # process learns of a new X owner a moment later); none by default.
+
+source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/xvfb.sh"
+
+e2e_start() {
+    tmp=$(mktemp -d)
+    started_pids=()
+    e2e_hooks=("$@")
+    trap e2e_end EXIT
+}
+e2e_end() {
+    local pid hook
+    for pid in "${started_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    for hook in "${e2e_hooks[@]}"; do "$hook"; done
+    rm -rf "$tmp"
+}
+
+fail() {
+    echo "FAIL [$case_name]: $*" >&2
+    exit 1
+}
+step() { echo "[$case_name] $*"; }
 
 wait_until() {  # wait_until SECONDS COMMAND...: polls until COMMAND succeeds
     local deadline=$((SECONDS + $1))
@@ -11,6 +40,15 @@ wait_until() {  # wait_until SECONDS COMMAND...: polls until COMMAND succeeds
         ((SECONDS < deadline)) || return 1
         sleep 0.05
     done
+}
+
+# dovlek reads KEYWORD_ARRANGE.CSV from its own directory; each case gives it one of its own.
+write_rows() {  # write_rows ROW... (CSV lines after the header)
+    { printf 'KEYWORD,INDENT,LINEHEAD\r\n'; printf '%s\r\n' "$@"; } \
+        >"$(dirname "$dovlek")/KEYWORD_ARRANGE.CSV"
+}
+worked_example_rows() {
+    write_rows 'select,1,1' 'from,1,1' 'where,1,1' '",",1,0'
 }
 
 find_window() {  # find_window NAME-REGEX: prints the id of the first visible window so named

@@ -5,23 +5,15 @@
 set -euo pipefail
 case_name=$1
 built_dovlek=$2
-tmp=$(mktemp -d)
-compositor=
-cleanup() {
-    [[ -n $compositor ]] && kill "$compositor" 2>/dev/null
-    rm -rf "$tmp"
-}
-trap cleanup EXIT
-fail() {
-    echo "FAIL [$case_name]: $*" >&2
-    exit 1
-}
+source "$(dirname "$0")/../../support/e2e.sh"
+e2e_start
 
 # dovlek alone in a directory of its own, with a keyword file and without the desktop module:
 # the compositor stand-in could not serve Qt, so failures go to standard error only.
 mkdir "$tmp/bin" "$tmp/path" "$tmp/run"
 cp "$built_dovlek" "$tmp/bin/dovlek"
-printf 'KEYWORD,INDENT,LINEHEAD\r\nselect,1,1\r\nfrom,1,1\r\n' >"$tmp/bin/KEYWORD_ARRANGE.CSV"
+dovlek=$tmp/bin/dovlek
+write_rows 'select,1,1' 'from,1,1'
 export XDG_RUNTIME_DIR=$tmp/run
 
 start_compositor_stand_in() {
@@ -32,7 +24,7 @@ s.bind(sys.argv[1])
 s.listen(16)
 print("ready", flush=True)
 time.sleep(600)' "$XDG_RUNTIME_DIR/wayland-test" >"$tmp/compositor.out" &
-    compositor=$!
+    started_pids+=($!)
     for _ in $(seq 100); do
         grep -q ready "$tmp/compositor.out" && return
         sleep 0.05

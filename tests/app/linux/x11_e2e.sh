@@ -10,42 +10,21 @@ set -euo pipefail
 case_name=$1
 built_dovlek=$2
 here=$(cd "$(dirname "$0")" && pwd)
-source "$here/../../scripts/xvfb.sh"
-source "$here/desktop.sh"
+source "$here/../../support/e2e.sh"
 export LC_ALL=C.UTF-8
 export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d)}
 
-tmp=$(mktemp -d)
+# Ending the server ends every client still connected to it: xclip's servers, and a dovlek that
+# still serves the clipboard.
 xvfb_pid=
-started_pids=()
-cleanup() {
-    local pid
-    for pid in "${started_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    # Ending the server ends every client still connected to it: xclip's servers, and a dovlek
-    # that still serves the clipboard.
-    stop_xvfb
-    rm -rf "$tmp"
-}
-trap cleanup EXIT
+e2e_start stop_xvfb
 
-fail() {
-    echo "FAIL [$case_name]: $*" >&2
-    exit 1
-}
-step() { echo "[$case_name] $*"; }
-
-# dovlek reads KEYWORD_ARRANGE.CSV from its own directory: each case gets a copy of its own.
+# Each case gets a copy of dovlek of its own, and with it a keyword file of its own.
 install_dovlek() {
     mkdir -p "$tmp/bin"
     cp "$built_dovlek" "$tmp/bin/dovlek"
     cp "$(dirname "$built_dovlek")"/libpellomar-desktop.so "$tmp/bin/"
     dovlek=$tmp/bin/dovlek
-}
-write_rows() {  # write_rows ROW... (CSV lines after the header)
-    { echo "KEYWORD,INDENT,LINEHEAD"; printf '%s\r\n' "$@"; } >"$tmp/bin/KEYWORD_ARRANGE.CSV"
-}
-worked_example_rows() {
-    write_rows 'select,1,1' 'from,1,1' 'where,1,1' '",",1,0'
 }
 
 # The processes of this case's dovlek that are alive (the serving child), zombies left out.
@@ -234,7 +213,7 @@ crlf_on_clipboard)
 
 image_left_alone)
     worked_example_rows
-    png=$here/../../app/resources/pellomar-32.png
+    png=$here/../../../app/resources/pellomar-32.png
     clip_set "$png" image/png
     run_dovlek
     expect_status 0
