@@ -21,7 +21,7 @@ if [[ -z ${WINEPREFIX:-} || -z ${DISPLAY:-} ]]; then
     exit 2
 fi
 
-source "$here/../support/e2e.sh"
+source "$here/../../support/e2e.sh"
 e2e_start
 
 # dovlek.exe reads KEYWORD_ARRANGE.CSV from its own folder: each case gets a folder of its own.
@@ -165,11 +165,11 @@ crlf_and_tab)
 image_left_alone)
     install_dovlek
     worked_example_rows
-    clip_set "$here/../../app/resources/pellomar-32.png" image/png
+    clip_set "$here/../../../app/resources/pellomar-32.png" image/png
     run_dovlek
     expect_status 0
     clip_get image/png >"$tmp/after.png" || fail "the image is gone from the clipboard"
-    cmp -s "$tmp/after.png" "$here/../../app/resources/pellomar-32.png" ||
+    cmp -s "$tmp/after.png" "$here/../../../app/resources/pellomar-32.png" ||
         fail "the image on the clipboard changed"
     ;;
 

@@ -27,7 +27,7 @@ using testing_support::visible;
 using testing_support::withoutSpacing;
 
 fs::path queryDir() {
-    return sourceDir() / "tests" / "defaults" / "queries";
+    return sourceDir() / "tests" / "engine" / "defaults" / "queries";
 }
 
 struct LaidOut {
