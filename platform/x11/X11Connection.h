@@ -2,8 +2,8 @@
 
 // One connection to the X server for clipboard mode, on libxcb: the window that a request reads
 // into and serves from, the atoms of the selection protocol, server timestamps and waiting for
-// events with a deadline. Nothing here knows about the clipboard's rules; the reader reaches it
-// through the narrow X11SelectionConnection, the server directly.
+// events with a deadline. Nothing here knows about the clipboard's rules. The reader reaches it
+// only through X11SelectionConnection; the serving of a result uses libxcb directly.
 
 #include <xcb/xcb.h>
 
@@ -17,10 +17,13 @@
 
 namespace pellomar::platform {
 
-static_assert(std::is_same_v<xcb_atom_t, X11Atom> && std::is_same_v<xcb_window_t, X11Window> &&
-              std::is_same_v<xcb_timestamp_t, X11Time>);
-static_assert(kX11None == XCB_NONE && kX11CurrentTime == XCB_CURRENT_TIME &&
-              kX11AtomString == XCB_ATOM_STRING);
+// The reader's types and constants are the protocol's, as libxcb spells them.
+static_assert(std::is_same_v<xcb_atom_t, X11Atom>);
+static_assert(std::is_same_v<xcb_window_t, X11Window>);
+static_assert(std::is_same_v<xcb_timestamp_t, X11Time>);
+static_assert(kX11None == XCB_NONE);
+static_assert(kX11CurrentTime == XCB_CURRENT_TIME);
+static_assert(kX11AtomString == XCB_ATOM_STRING);
 
 struct FreeDeleter {
     void operator()(void* p) const { std::free(p); }

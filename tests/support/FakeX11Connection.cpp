@@ -118,7 +118,7 @@ std::optional<X11PropertyReply> FakeX11Connection::readTransferProperty(std::uin
 std::optional<X11Event> FakeX11Connection::nextEvent(Clock::time_point deadline) {
     for (;;) {
         if (!pending_.empty()) {
-            X11Event event = std::move(pending_.front());
+            const X11Event event = pending_.front();
             pending_.pop_front();
             return event;
         }
