@@ -18,41 +18,64 @@
 #include <algorithm>
 #include <optional>
 #include <utility>
+#include <vector>
 
 #include "Checked.h"
 #include "Host.h"
 #include "KeywordSearch.h"
 #include "PassSteps.h"
 #include "clsMorvant.h"
+#include "structured/StructuredLayout.h"
 
 namespace pellomar {
 
 namespace {
 
-// What a row writes: appended to, never read back. Without a text to write to, it only counts:
-// a row that could take the text past 32-bit positions is run that way first, so that it fails
-// before it has spent the memory such a text needs.
+// A code unit of the text with its content flag.
+struct MarkedUnit {
+    char16_t unit;
+    std::uint8_t content;
+};
+
+// What a row writes: appended to, never read back but for its last few code units. Without a
+// text to write to, it only counts: a row that could take the text past 32-bit positions is run
+// that way first, so that it fails before it has spent the memory such a text needs. Counting,
+// it still keeps the last `lookBack` code units, which a longer keyword holding the row's own
+// may reach back into.
 class RowOutput {
   public:
-    explicit RowOutput(MarkedText* text) : text_(text) {}
+    explicit RowOutput(MarkedText* text, std::size_t lookBack = 0)
+        : text_(text), lookBack_(text == nullptr ? lookBack : 0) {}
 
     std::int64_t length() const { return length_; }
 
     void spaces(std::size_t count) {
         length_ += static_cast<std::int64_t>(count);
-        if (text_ == nullptr) return;
+        if (text_ == nullptr) {
+            keep(std::min(count, lookBack_), [&](std::size_t) { return MarkedUnit{kSpace, 0}; });
+            return;
+        }
         text_->text.append(count, kSpace);
         text_->content.insert(text_->content.end(), count, 0);
     }
     void lineBreak() {
         ++length_;
-        if (text_ == nullptr) return;
+        if (text_ == nullptr) {
+            keep(1, [](std::size_t) { return MarkedUnit{kCr, 0}; });
+            return;
+        }
         text_->text.push_back(kCr);
         text_->content.push_back(0);
     }
     void copy(const MarkedText& from, std::size_t begin, std::size_t end) {
         length_ += static_cast<std::int64_t>(end - begin);
-        if (text_ == nullptr) return;
+        if (text_ == nullptr) {
+            const std::size_t n = std::min(end - begin, lookBack_);
+            keep(n, [&](std::size_t j) {
+                return MarkedUnit{from.text[end - n + j], from.content[end - n + j]};
+            });
+            return;
+        }
         text_->text.append(from.text, begin, end - begin);
         const auto flags = from.content.begin();
         text_->content.insert(text_->content.end(), flags + static_cast<std::ptrdiff_t>(begin),
@@ -61,22 +84,45 @@ class RowOutput {
     // Only a row's first keyword line can start with spaces (its indentation, when nothing came
     // before it), and the next splice trims them; the text written by then is that one line.
     void dropLeadingSpaces(std::size_t count) {
+        const auto kept = static_cast<std::int64_t>(recent_.size());
+        const std::int64_t before = length_ - kept;  // written and no longer kept
         length_ -= static_cast<std::int64_t>(count);
-        if (text_ == nullptr) return;
+        if (text_ == nullptr) {
+            if (static_cast<std::int64_t>(count) > before) {
+                recent_.erase(recent_.begin(),
+                              recent_.begin() + (static_cast<std::int64_t>(count) - before));
+            }
+            return;
+        }
         text_->text.erase(0, count);
         text_->content.erase(text_->content.begin(),
                              text_->content.begin() + static_cast<std::ptrdiff_t>(count));
     }
+    // The code unit `back` units before the end of what was written (1: the last one), back at
+    // most the look-back when counting; none when less was written.
+    std::optional<MarkedUnit> unitFromEnd(std::size_t back) const {
+        if (static_cast<std::int64_t>(back) > length_) return std::nullopt;
+        if (text_ == nullptr) return recent_[recent_.size() - back];
+        const std::size_t at = text_->text.size() - back;
+        return MarkedUnit{text_->text[at], text_->content[at]};
+    }
 
   private:
-    MarkedText* text_;
-    std::int64_t length_ = 0;
-};
+    // Appends n units (unit(j) for j = 0..n-1) to the kept ones, and forgets what lies further
+    // back than the look-back now and then, not at every call.
+    template <class Unit>
+    void keep(std::size_t n, Unit unit) {
+        if (lookBack_ == 0) return;
+        for (std::size_t j = 0; j < n; ++j) recent_.push_back(unit(j));
+        if (recent_.size() > 2 * lookBack_ + 64) {
+            recent_.erase(recent_.begin(), recent_.end() - static_cast<std::ptrdiff_t>(lookBack_));
+        }
+    }
 
-// A code unit of the text with its content flag.
-struct MarkedUnit {
-    char16_t unit;
-    std::uint8_t content;
+    MarkedText* text_;
+    std::size_t lookBack_;
+    std::int64_t length_ = 0;
+    std::vector<MarkedUnit> recent_;
 };
 
 }  // namespace
@@ -84,7 +130,7 @@ struct MarkedUnit {
 // One row's walk through the text (see the top of the file).
 struct RowScan {
     RowScan(const MarkedText& text, RowOutput output, const KeywordTable& rows, std::size_t index)
-        : in(text), out(output), table(rows), rowIndex(index), end(text.text.size()) {}
+        : in(text), out(std::move(output)), table(rows), rowIndex(index), end(text.text.size()) {}
 
     const MarkedText& in;
     RowOutput out;
@@ -170,6 +216,59 @@ std::optional<Occurrence> findOccurrence(const RowScan& scan, const KeywordSearc
     return Occurrence{at, at + m};
 }
 
+// The code unit `offset` code units from in[next] in the text the rules speak of: behind it the
+// rest of `in`, in front of it the owed spaces and then what the row wrote. None outside the text.
+std::optional<MarkedUnit> unitAt(const RowScan& scan, std::ptrdiff_t offset) {
+    if (offset >= 0) {
+        const std::size_t at = scan.next + static_cast<std::size_t>(offset);
+        if (at >= scan.end) return std::nullopt;
+        return MarkedUnit{scan.in.text[at], scan.in.content[at]};
+    }
+    const auto back = static_cast<std::size_t>(-offset);
+    if (back <= scan.owed) return MarkedUnit{kSpace, 0};
+    return scan.out.unitFromEnd(back - scan.owed);
+}
+
+// How far a row may look back into what it wrote: to the code unit in front of the longest reach
+// of a keyword that holds its own. An occurrence never starts in front of the owed spaces.
+std::size_t lookBackFor(const std::vector<Container>& containers) {
+    std::size_t reach = 0;
+    for (const Container& c : containers) reach = std::max(reach, c.offset + 1);
+    return reach;
+}
+
+// Whether an occurrence, accepted by its own row's checks, lies inside an occurrence of a longer
+// word row's keyword that that row would accept: the same code units lowered, delimiters on both
+// sides, and no literal or comment from the code unit in front of it to the one behind it. Such
+// an occurrence can reach back into the owed spaces and what the row wrote (a keyword that starts
+// with spaces or holds a line break), and forward as far as the text goes.
+template <class IsDelimiterUnit>
+bool liesInsideLongerWord(const RowScan& scan, const Occurrence& at,
+                          const std::vector<Container>& containers,
+                          IsDelimiterUnit isDelimiterUnit) {
+    const char16_t* lower = platform::lowerTable();
+    const std::ptrdiff_t start = static_cast<std::ptrdiff_t>(at.begin - scan.next) -
+                                 static_cast<std::ptrdiff_t>(at.owedPart);
+    for (const Container& c : containers) {
+        const std::ptrdiff_t from = start - static_cast<std::ptrdiff_t>(c.offset);
+        const auto to = from + static_cast<std::ptrdiff_t>(c.keyword.size());
+        bool found = true;
+        for (std::ptrdiff_t i = from; found && i < to; ++i) {
+            const std::optional<MarkedUnit> u = unitAt(scan, i);
+            found = u && u->content == 0 &&
+                    lower[u->unit] == c.keyword[static_cast<std::size_t>(i - from)];
+        }
+        if (!found) continue;
+        const std::optional<MarkedUnit> before = unitAt(scan, from - 1);
+        const std::optional<MarkedUnit> behind = unitAt(scan, to);
+        if (isDelimiterUnit(before) && isDelimiterUnit(behind) &&
+            !(before && before->content != 0) && !(behind && behind->content != 0)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // Whether a row could take the text past 32-bit positions. Each splice uses up at least the
 // keyword's code units from its first non-space on and adds at most two line breaks and two
 // indentations, so below this bound it cannot, and the row need not be measured first.
@@ -191,10 +290,22 @@ bool mayPassPositionLimit(const MarkedText& text, const typKeyword& row,
 bool clsMorvant::ArrangeText(const std::u16string& vstrQry, const KeywordTable& vtblKeywords,
                              std::u16string& rstrResult) {
     try {
+        if (vtblKeywords.layout == LayoutMode::Structured) {
+            std::u16string laidOut;
+            {
+                const std::u16string text = withSingleCrs(vstrQry);
+                checkedPosition(static_cast<std::int64_t>(text.size()));
+                if (vtblKeywords.empty()) throw emptyTableError(vtblKeywords.source);
+                laidOut = layOutStructured(text, vtblKeywords);
+            }
+            rstrResult = RestoreCrLf(laidOut);
+            return true;
+        }
         MarkedText text = NormalizeText(vstrQry);
         if (vtblKeywords.empty()) throw emptyTableError(vtblKeywords.source);
         const auto last = checkedNarrow<std::int16_t>(
             static_cast<std::int64_t>(vtblKeywords.size()) - 1, "the keyword row index");
+        const WordRows wordRows(vtblKeywords);
         MarkedText laidOut;  // what a row writes; the next row's text when it changed anything
         // Both texts get room to grow into once, here, so that rows seldom move what they have
         // written to a larger block; room never written costs no memory.
@@ -212,13 +323,23 @@ bool clsMorvant::ArrangeText(const std::u16string& vstrQry, const KeywordTable& 
             const std::size_t leadingSpaces = needle.find_first_not_of(kSpace);
             const KeywordSearch search(std::move(needle));
             const std::int32_t wordLength = lengthOf(row.strWord);
+            // The longer keywords that hold this row's, found when the row first accepts an
+            // occurrence of its own: most rows of a long file find none.
+            std::optional<std::vector<Container>> containers;
+            const auto containing = [&]() -> const std::vector<Container>& {
+                if (!containers) containers = wordRows.containing(vtblKeywords, rowIndex);
+                return *containers;
+            };
+            const auto isDelimiterUnit = [this](const std::optional<MarkedUnit>& u) {
+                return IsDelimiter(asText(u));
+            };
 
             // One row's scan, from the text's start to its end. A word needs delimiters on both
             // sides; after a splice the search goes on right behind the keyword's line, that is
             // at the owed indentation; after a rejected occurrence, one code unit behind it.
-            // Returns whether the row changed anything.
+            // Returns the length of the row's text when it changed anything.
             const auto scanRow = [&](RowOutput out) {
-                RowScan scan(text, out, vtblKeywords, rowIndex);
+                RowScan scan(text, std::move(out), vtblKeywords, rowIndex);
                 std::size_t from = 0;
                 std::size_t owedAhead = 0;
                 bool spliced = false;
@@ -231,9 +352,12 @@ bool clsMorvant::ArrangeText(const std::u16string& vstrQry, const KeywordTable& 
                         scan.positionOf(at->begin) - static_cast<std::int64_t>(at->owedPart);
                     const std::int32_t after = checkedPosition(pos + wordLength);
                     bool rejected =
-                        row.intLineHead == 1 && (!IsDelimiter(asText(unitBefore(scan, *at))) ||
-                                                 !IsDelimiter(asText(unitBehind(scan, *at))));
+                        row.intLineHead == 1 && (!isDelimiterUnit(unitBefore(scan, *at)) ||
+                                                 !isDelimiterUnit(unitBehind(scan, *at)));
                     rejected = rejected || touchesContent(scan, *at);
+                    rejected = rejected ||
+                               (row.intLineHead == 1 &&
+                                liesInsideLongerWord(scan, *at, containing(), isDelimiterUnit));
                     if (rejected) {
                         checkedPosition(std::int64_t{after} + 1);
                         from = at->end + 1;
@@ -245,17 +369,27 @@ bool clsMorvant::ArrangeText(const std::u16string& vstrQry, const KeywordTable& 
                     from = scan.next;
                     owedAhead = scan.owed;
                 }
-                if (spliced) {
-                    scan.out.spaces(scan.owed);
-                    scan.out.copy(text, scan.next, scan.end);
-                }
-                return spliced;
+                if (!spliced) return std::optional<std::int64_t>();
+                scan.out.spaces(scan.owed);
+                scan.out.copy(text, scan.next, scan.end);
+                return std::optional<std::int64_t>(scan.out.length());
             };
 
-            if (mayPassPositionLimit(text, row, leadingSpaces)) scanRow(RowOutput(nullptr));
+            std::optional<std::optional<std::int64_t>> measured;
+            if (mayPassPositionLimit(text, row, leadingSpaces)) {
+                measured = scanRow(RowOutput(nullptr, lookBackFor(containing())));
+            }
             laidOut.text.clear();
             laidOut.content.clear();
-            if (scanRow(RowOutput(&laidOut))) std::swap(text, laidOut);
+            const std::optional<std::int64_t> written = scanRow(RowOutput(&laidOut));
+            // Counting decides alone whether a row fails for its length, so it must make every
+            // decision writing makes, also where a longer keyword reaches back into the text
+            // written, which counting only keeps the end of.
+            if (measured && *measured != written) {
+                throw MorvantError(ErrorNumber::InternalError,
+                                   "the row measured is not the row laid out");
+            }
+            if (written) std::swap(text, laidOut);
         }
         // The finished text alone, before the result is built beside it.
         laidOut = MarkedText();

@@ -12,12 +12,15 @@ namespace pellomar {
 // breaking them changes what the query means.
 using ContentMask = std::vector<std::uint8_t>;
 
-// Decides, once, which characters of a text (line breaks already single CRs) are content:
-// ' and " open a literal closed by the next single quote of the same kind (a doubled one is
-// content); -- opens a comment closed by the next CR or LF; /* one closed by the next */ (no
-// nesting, and /*/ does not close). Quotes are not content, nor are the outer characters of
-// --, /* and */; their inner ones are, so that no keyword splits them. An unclosed literal or
-// comment runs to the end.
+// Decides, once, which characters of a text (line breaks already single CRs) are content, as
+// the lexer both layouts share cuts it (SqlLexer.h): ' and " open a literal closed by the next
+// single quote of the same kind (a doubled one is content); a lone E before ' opens one in which a
+// backslash also escapes the next character; $$ or $tag$ opens one closed by the same $tag$;
+// -- opens a comment closed by the next CR or LF; /* one closed by the next */ (no nesting, and
+// /*/ does not close); after a COPY ... FROM stdin statement's ;, the data up to and including
+// the line that is exactly \. is content. Quotes are not content, nor are the outer characters
+// of --, /*, */ and $tag$; their inner ones are, so that no keyword splits them. An unclosed
+// literal or comment runs to the end.
 ContentMask markContent(std::u16string_view text);
 
 // Rows the pass skips. A keyword that is empty, or nothing but spaces and CRs, would match the

@@ -44,6 +44,43 @@ std::int16_t toInt16(std::u16string_view field, int column, const std::string& w
     return static_cast<std::int16_t>(value);
 }
 
+// The layout the header line asks for. Line 1 is never a row, but a field of it that reads
+// layout=... (spaces, quotes and a byte-order mark around it do not count, nor does letter case or
+// spaces around the =) chooses the pass; a field naming no layout is an error rather than a
+// silent fall back to the classic pass.
+LayoutMode headerLayout(std::u16string_view header, const std::filesystem::path& path) {
+    std::vector<std::u16string> fields;
+    try {
+        fields = basCsv::SplitCsv(header);
+    } catch (const MorvantError&) {
+        return LayoutMode::Classic;  // a header of 32768 fields or more is still only a header
+    }
+    bool structured = false;
+    for (std::u16string field : fields) {
+        const auto trimmed = [](char16_t c) { return c == kSpace || c == u'"' || c == u'\uFEFF'; };
+        while (!field.empty() && trimmed(field.front())) field.erase(0, 1);
+        while (!field.empty() && trimmed(field.back())) field.pop_back();
+        const std::size_t equals = field.find(u'=');
+        if (equals == std::u16string::npos) continue;
+        std::u16string name = field.substr(0, equals);
+        std::u16string value = field.substr(equals + 1);
+        while (!name.empty() && name.back() == kSpace) name.pop_back();
+        while (!value.empty() && value.front() == kSpace) value.erase(0, 1);
+        platform::lowerInPlace(name);
+        if (name != u"layout") continue;
+        std::u16string lowered = value;
+        platform::lowerInPlace(lowered);
+        if (lowered == u"structured") {
+            structured = true;
+        } else if (lowered != u"classic") {
+            throw MorvantError(ErrorNumber::InvalidProcedureCall,
+                               path.string() + " line 1: \"" + shownText(field) +
+                                   "\" names no layout; write layout=structured or layout=classic");
+        }
+    }
+    return structured ? LayoutMode::Structured : LayoutMode::Classic;
+}
+
 std::string tooManyLines(const std::filesystem::path& path) {
     return path.string() +
            " has more than 32767 lines (the header and an empty last line count too)";
@@ -100,6 +137,7 @@ bool clsMorvant::ParseKeywords(const std::u16string& vstrText, KeywordTable& rtb
         const auto highest = static_cast<std::int64_t>(lines.size()) - 1;
         if (highest > INT16_MAX) throw MorvantError(ErrorNumber::Overflow, tooManyLines(path));
         const auto n = static_cast<std::int16_t>(highest);
+        if (!lines.empty()) rtblKeywords.layout = headerLayout(lines.front(), path);
         // The line counter is 16-bit and advanced before the bound test, so a file of exactly
         // 32768 lines fails after its last line, as a larger one fails before its first.
         std::int16_t i = 1;
@@ -132,6 +170,19 @@ bool clsMorvant::ParseKeywords(const std::u16string& vstrText, KeywordTable& rtb
             }
             if (i == INT16_MAX) throw MorvantError(ErrorNumber::Overflow, tooManyLines(path));
             ++i;
+        }
+        // Kind 2 means something only to the structured pass; to the classic one it would be a
+        // symbol, and «and,2,2» would split «brand» into «br» and «and».
+        if (rtblKeywords.layout != LayoutMode::Structured) {
+            for (std::size_t r = 0; r < rtblKeywords.size(); ++r) {
+                if (rtblKeywords[r].intLineHead != 2) continue;
+                throw MorvantError(ErrorNumber::InvalidProcedureCall,
+                                   path.string() + " line " +
+                                       std::to_string(rtblKeywords.source.lines[r]) + " (" +
+                                       shownText(rtblKeywords.source.texts[r]) +
+                                       "): a leading word (kind 2) needs layout=structured in "
+                                       "line 1");
+            }
         }
         return true;
     } catch (...) {

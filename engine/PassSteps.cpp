@@ -1,11 +1,26 @@
 #include "PassSteps.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "Checked.h"
+#include "Content.h"
+#include "Host.h"
 #include "TextCodec.h"
 
 namespace pellomar {
+
+std::u16string withSingleCrs(std::u16string_view text) {
+    // Built in place, one copy of the text at a time: pasted scripts run to many megabytes.
+    std::u16string t(text);
+    std::size_t n = 0;
+    for (std::size_t i = 0; i < t.size(); ++i) {
+        t[n++] = t[i];
+        if (t[i] == kCr && i + 1 < t.size() && t[i + 1] == kLf) ++i;
+    }
+    t.resize(n);
+    return t;
+}
 
 std::int32_t lengthOf(std::u16string_view text) {
     return checkedPosition(static_cast<std::int64_t>(text.size()));
@@ -34,6 +49,51 @@ std::size_t indentSpaces(const KeywordTable& table, std::size_t index, std::int3
     throw MorvantError(ErrorNumber::Overflow,
                        where + ": level " + std::to_string(row.intIndent) +
                            " cannot be indented (levels -8191..8191 always work)");
+}
+
+namespace {
+
+std::u16string lowered(std::u16string text) {
+    platform::lowerInPlace(text);
+    return text;
+}
+
+bool holdsWords(const typKeyword& row) {
+    return row.intLineHead == 1 && !rowIsSkipped(row.strWord);
+}
+
+}  // namespace
+
+WordRows::WordRows(const KeywordTable& table) {
+    for (const typKeyword& row : table) {
+        if (holdsWords(row)) words_.push_back(lowered(row.strWord));
+    }
+    std::sort(words_.begin(), words_.end(), [](const std::u16string& a, const std::u16string& b) {
+        return a.size() != b.size() ? a.size() > b.size() : a < b;
+    });
+    words_.erase(std::unique(words_.begin(), words_.end()), words_.end());
+}
+
+std::vector<Container> WordRows::containing(const KeywordTable& table, std::size_t index) const {
+    std::vector<Container> found;
+    if (!holdsWords(table[index])) return found;
+    const std::u16string word = lowered(table[index].strWord);
+    // What a delimiter in the text lowers to, which the longer keyword must hold in its place.
+    const std::u16string delimiters = lowered(u" \t\r");
+    const auto delimiterOrEdge = [&](const std::u16string& in, std::size_t at) {
+        return at >= in.size() || delimiters.find(in[at]) != std::u16string::npos;
+    };
+    for (const std::u16string& longer : words_) {
+        if (longer.size() <= word.size()) break;
+        for (std::size_t at = longer.find(word); at != std::u16string::npos;
+             at = longer.find(word, at + 1)) {
+            if ((at == 0 || delimiterOrEdge(longer, at - 1)) &&
+                delimiterOrEdge(longer, at + word.size())) {
+                found.push_back({longer, at});
+            }
+        }
+    }
+    return found;
 }
 
 MorvantError emptyTableError(const KeywordSource& source) {

@@ -21,16 +21,10 @@ std::u16string clsMorvant::CArrange(const std::u16string& vstrQry) {
 }
 
 MarkedText clsMorvant::NormalizeText(std::u16string_view vstrText) {
-    // Built in place, one copy of the text at a time: pasted scripts run to many megabytes.
     MarkedText out;
-    out.text.assign(vstrText);
+    out.text = withSingleCrs(vstrText);
     std::u16string& t = out.text;
-    std::size_t n = 0;
-    for (std::size_t i = 0; i < t.size(); ++i) {
-        t[n++] = t[i];
-        if (t[i] == kCr && i + 1 < t.size() && t[i + 1] == kLf) ++i;
-    }
-    t.resize(n);
+    const std::size_t n = t.size();
     out.content = markContent(t);
     // A TAB inside a literal or comment is the user's text and stays; elsewhere it is layout.
     const std::u16string tabWidth = Indent(1, u"");

@@ -12,7 +12,9 @@ namespace pellomar {
 struct typKeyword {
     std::u16string strWord;
     std::int16_t intIndent = 0;
-    std::int16_t intLineHead = 0;  // exactly 1: a word; anything else: a symbol
+    // Exactly 1: a word. Exactly 2, in structured layout only: a leading word, which starts its
+    // line like a word but lets the text after it go on on the same line. Anything else: a symbol.
+    std::int16_t intLineHead = 0;
 
     friend bool operator==(const typKeyword&, const typKeyword&) = default;
 };
@@ -29,12 +31,18 @@ struct KeywordSource {
     std::vector<std::u16string> texts;
 };
 
-// Row order is pass order: the arranging pass scans the whole text once per row, first first.
-// It is a list of rows like any other, and remembers where they came from.
+// Which pass lays the text out, as the keyword file's header line chooses: the classic one scans
+// the whole text once per row, in row order; the structured one reads the text once, left to
+// right, and breaks only where the statement's structure allows (StructuredLayout.cpp).
+enum class LayoutMode : std::uint8_t { Classic, Structured };
+
+// A list of rows like any other, in the file's order, that remembers where they came from and
+// which pass they are meant for.
 class KeywordTable : public std::vector<typKeyword> {
   public:
     using std::vector<typKeyword>::vector;
     KeywordSource source;
+    LayoutMode layout = LayoutMode::Classic;
 };
 
 }  // namespace pellomar

@@ -52,17 +52,18 @@ folder_of() {  # the program folder a file is in (the deepest one listed)
     if [[ -n ${may[$dir]+set} ]]; then echo "$dir"; fi
 }
 
+# A header belongs to the deepest listed folder that holds it (engine/structured is the engine's).
 declare -A home=()
 findings=()
-for dir in "${!may[@]}"; do
-    while IFS= read -r header; do
-        name=${header##*/}
-        if [[ -n ${home[$name]+set} && ${home[$name]} != "$dir" ]]; then
-            findings+=("$name is in both ${home[$name]} and $dir: an include cannot tell them apart")
-        fi
-        home[$name]=$dir
-    done < <(find "$dir" -maxdepth 1 -name '*.h' -type f)
-done
+while IFS= read -r header; do
+    dir=$(folder_of "$header")
+    [[ -n $dir ]] || continue
+    name=${header##*/}
+    if [[ -n ${home[$name]+set} && ${home[$name]} != "$dir" ]]; then
+        findings+=("$name is in both ${home[$name]} and $dir: an include cannot tell them apart")
+    fi
+    home[$name]=$dir
+done < <(find platform engine app -name '*.h' -type f | sort)
 
 files=0
 includes=0

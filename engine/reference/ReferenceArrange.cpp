@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <string_view>
+#include <vector>
 
 #include "Checked.h"
 #include "Content.h"
@@ -64,6 +65,34 @@ bool touchesContent(const MarkedText& t, std::int32_t pos, std::int32_t after) {
         std::min<std::int64_t>(static_cast<std::int64_t>(t.text.size()), after);
     for (std::int64_t i = first; i <= last; ++i) {
         if (t.content[static_cast<std::size_t>(i - 1)]) return true;
+    }
+    return false;
+}
+
+bool IsDelimiter(std::u16string_view vstrChar);
+
+// Whether the word at pos lies inside an occurrence of a longer word row's keyword in the text
+// as it stands, which that row would accept: the same lowered characters, delimiters on both
+// sides, no literal or comment touched.
+bool liesInsideLongerWord(const MarkedText& work, const std::u16string& lowered, std::int32_t pos,
+                          const std::vector<Container>& containers) {
+    const auto length = static_cast<std::int64_t>(work.text.size());
+    for (const Container& c : containers) {
+        const std::int64_t start = std::int64_t{pos} - static_cast<std::int64_t>(c.offset);
+        const auto size = static_cast<std::int64_t>(c.keyword.size());
+        if (start < 1 || start + size - 1 > length) continue;
+        if (lowered.compare(static_cast<std::size_t>(start - 1), c.keyword.size(), c.keyword) !=
+            0) {
+            continue;
+        }
+        const std::u16string before = start <= 1 ? std::u16string() : mid(work, start - 1, 1).text;
+        const std::u16string behind = mid(work, start + size, 1).text;
+        if (!IsDelimiter(before) || !IsDelimiter(behind)) continue;
+        if (touchesContent(work, static_cast<std::int32_t>(start),
+                           static_cast<std::int32_t>(start + size))) {
+            continue;
+        }
+        return true;
     }
     return false;
 }
@@ -168,9 +197,12 @@ bool referenceArrangeText(const std::u16string& vstrQry, const KeywordTable& vtb
         if (vtblKeywords.empty()) throw emptyTableError(vtblKeywords.source);
         const auto last = checkedNarrow<std::int16_t>(
             static_cast<std::int64_t>(vtblKeywords.size()) - 1, "the keyword row index");
+        const WordRows wordRows(vtblKeywords);
         for (std::int32_t k = 0; k <= last; ++k) {
             const typKeyword& row = vtblKeywords[static_cast<std::size_t>(k)];
             if (rowIsSkipped(row.strWord)) continue;
+            const std::vector<Container> containers =
+                wordRows.containing(vtblKeywords, static_cast<std::size_t>(k));
             std::u16string needle = row.strWord;
             platform::lowerInPlace(needle);
             const std::int32_t wordLength = lengthOf(row.strWord);
@@ -188,7 +220,11 @@ bool referenceArrangeText(const std::u16string& vstrQry, const KeywordTable& vtb
                     const std::u16string behind = mid(work, after, 1).text;
                     rejected = !IsDelimiter(before) || !IsDelimiter(behind);
                 }
-                if (rejected || touchesContent(work, pos, after)) {
+                rejected = rejected || touchesContent(work, pos, after);
+                // A word inside a longer word row's keyword is part of it, not a break.
+                rejected = rejected || (row.intLineHead == 1 &&
+                                        liesInsideLongerWord(work, lowered, pos, containers));
+                if (rejected) {
                     pos = checkedPosition(std::int64_t{after} + 1);
                     continue;
                 }

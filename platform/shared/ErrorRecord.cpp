@@ -11,6 +11,8 @@ std::string formatError(const ErrorRecord& record) {
 
 const char* errorTitle(ErrorNumber number) {
     switch (number) {
+        case ErrorNumber::InvalidProcedureCall:
+            return "Invalid procedure call or argument";
         case ErrorNumber::Overflow:
             return "Overflow";
         case ErrorNumber::OutOfMemory:

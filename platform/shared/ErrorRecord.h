@@ -8,6 +8,7 @@ namespace pellomar {
 
 // The classic run-time error numbers; the message box shows «number:description».
 enum class ErrorNumber : std::int32_t {
+    InvalidProcedureCall = 5,
     Overflow = 6,
     OutOfMemory = 7,
     SubscriptOutOfRange = 9,

@@ -4,6 +4,7 @@
 
 #include "MorvantTestSeam.h"
 #include "Support.h"
+#include "TextCodec.h"
 #include "clsMorvant.h"
 
 namespace pellomar {
@@ -171,6 +172,18 @@ TEST(keyword_file_test, a_bad_row_fails_the_whole_load_with_its_line) {
         {"a lone CR at the end of a header with rows below is no such file", "h\r\r\n",
          "9:Subscript out of range: the keyword table is empty: {path} has no rows after its "
          "header line"},
+        {"a header naming no layout", "KEYWORD,INDENT,LINEHEAD,layout=fancy\r\nselect,1,1",
+         "5:Invalid procedure call or argument: {path} line 1: \"layout=fancy\" names no layout; "
+         "write layout=structured or layout=classic"},
+        {"an empty layout", "h,\" Layout = \"\r\nselect,1,1",
+         "5:Invalid procedure call or argument: {path} line 1: \"Layout =\" names no layout; "
+         "write layout=structured or layout=classic"},
+        {"a leading word needs the structured layout", "h\r\nselect,1,1\r\n and , 2 ,2\r\n",
+         "5:Invalid procedure call or argument: {path} line 3 (and , 2 ,2): a leading word (kind "
+         "2) needs layout=structured in line 1"},
+        {"... also with layout=classic", "layout=classic\r\nand,2,2",
+         "5:Invalid procedure call or argument: {path} line 2 (and,2,2): a leading word (kind 2) "
+         "needs layout=structured in line 1"},
         {"a level that cannot be indented names its row, found when its keyword is",
          "h\r\nselect,1,1\r\n\r\n  from, +9000,1  \r\n",
          "6:Overflow: {path} line 4 (from, +9000,1): level 9000 cannot be indented (levels "
@@ -182,6 +195,38 @@ TEST(keyword_file_test, a_bad_row_fails_the_whole_load_with_its_line) {
         dir.writeBytes(c.file);
         EXPECT_EQ(clsMorvant().CArrange(u"select a from t"), u"");
         EXPECT_EQ(dir.boxes(), std::vector<std::string>{withPath(c.box, dir.file())});
+    }
+}
+
+// Line 1 is never a row, but a field of it can choose the structured layout: as a user or a
+// spreadsheet writes it, with spaces, quotes, a byte-order mark or capitals. Anything else is the
+// classic layout that every earlier keyword file was written for.
+TEST(keyword_file_test, the_header_line_chooses_the_layout) {
+    struct Case {
+        const char* what;
+        std::string header;
+        LayoutMode layout;
+    };
+    const Case cases[] = {
+        {"a fourth title", "KEYWORD,INDENT,LINEHEAD,layout=structured", LayoutMode::Structured},
+        {"alone", "layout=structured", LayoutMode::Structured},
+        {"quoted, capitals, spaces", "a,\"  Layout = STRUCTURED \",b", LayoutMode::Structured},
+        {"behind a byte-order mark", "\xEF\xBB\xBFlayout=structured,x", LayoutMode::Structured},
+        {"structured wins over classic", "layout=classic,layout=structured",
+         LayoutMode::Structured},
+        {"classic by name", "KEYWORD,INDENT,LINEHEAD,layout=classic", LayoutMode::Classic},
+        {"the old header", "KEYWORD,INDENT,LINEHEAD", LayoutMode::Classic},
+        {"no field of its own", "x layout=structured", LayoutMode::Classic},
+        {"any header text", "\x01\x02 whatever", LayoutMode::Classic},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        KeywordTable table;
+        const KeywordDir dir;
+        ASSERT_TRUE(MorvantTestSeam::ParseKeywords(
+            platform::lfToCrLf(testing_support::u16(c.header + "\nand,2,1\n")), table))
+            << (dir.boxes().empty() ? "" : dir.boxes().front());
+        EXPECT_EQ(table.layout, c.layout);
     }
 }
 

@@ -289,6 +289,112 @@ TEST(layout_test, literals_and_comments_are_left_alone) {
     });
 }
 
+// Literals that other databases write: a function's dollar-quoted body, an E'' string with its
+// backslash escapes and a dump's COPY data are the user's text, TABs included; the keywords in
+// them are not the statement's.
+TEST(layout_test, dollar_quotes_escape_strings_and_copy_data_are_literals) {
+    verifyLayouts({
+        {"a dollar-quoted body", kClauses, u"select f from t where x = $$select a,\tb from u$$",
+         u"select\r\n    f\r\nfrom\r\n    t\r\nwhere\r\n    x = $$select a,\tb from u$$"},
+        {"a tagged body holding $$", kClauses, u"select $body$ a, $$ from $body$, b",
+         u"select\r\n    $body$ a, $$ from $body$,\r\n    b"},
+        {"a parameter is no quote", kClauses, u"select $1, $2 from t",
+         u"select\r\n    $1,\r\n    $2\r\nfrom\r\n    t"},
+        {"an escaped quote in an E string", kClauses, u"select E'it\\'s, from', b from t",
+         u"select\r\n    E'it\\'s, from',\r\n    b\r\nfrom\r\n    t"},
+        {"a plain string keeps '' as its only escape",
+         {symbol(u",", 1)},
+         u"'a\\', b",
+         u"'a\\',\r\n    b"},
+        {"COPY data keeps its rows and TABs", kClauses,
+         u"copy t from stdin;\r\n1\tselect, from\r\n\\.\r\nselect a, b from t",
+         u"copy t\r\nfrom\r\n    stdin;\r\n1\tselect, from\r\n\\.\r\nselect\r\n    a,\r\n    "
+         u"b\r\nfrom\r\n    t"},
+    });
+}
+
+// A word inside a longer word row's keyword, where that row would match it, is part of that
+// keyword and not a break of its own, whichever row comes first.
+TEST(layout_test, multiword_keywords_stay_whole) {
+    const KeywordTable joinsFirst = {word(u"left outer join", 1), word(u"left join", 1),
+                                     word(u"join", 1), word(u"on", 1)};
+    const KeywordTable joinLast = {word(u"join", 1), word(u"on", 1), word(u"left join", 1),
+                                   word(u"left outer join", 1)};
+    const std::u16string joins = u"a left join b on x join c left outer join d on y";
+    const std::u16string joinsLaidOut =
+        u"a\r\nleft join\r\n    b\r\non\r\n    x\r\njoin\r\n    c\r\nleft outer join\r\n    "
+        u"d\r\non\r\n    y";
+    verifyLayouts({
+        {"longer rows first", joinsFirst, joins, joinsLaidOut},
+        {"shorter rows first", joinLast, joins, joinsLaidOut},
+        {"letter case does not matter",
+         {word(u"join", 1), word(u"Left Join", 1)},
+         u"a LEFT join b",
+         u"a\r\nLEFT join\r\n    b"},
+        {"a longer keyword without its own row breaks nothing",
+         {word(u"join", 1), word(u"left join", 1)},
+         u"a left outer join b",
+         u"a left outer\r\njoin\r\n    b"},
+        {"by inside group by, order by",
+         {word(u"by", 2), word(u"group by", 1), word(u"order by", 1)},
+         u"x group by a order by b, c by d",
+         u"x\r\ngroup by\r\n    a\r\norder by\r\n    b, c\r\n    by\r\n        d"},
+        {"union all at level 0",
+         {word(u"union", 0), word(u"union all", 0), word(u"select", 1)},
+         u"select a union all select b union select c",
+         u"select\r\n    a\r\nunion all\r\nselect\r\n    b\r\nunion\r\nselect\r\n    c"},
+        // The words of the longer keyword must stand as its row matches them: one space apart.
+        {"spread over a line break, the shorter word breaks",
+         {word(u"left join", 1), word(u"join", 1)},
+         u"a left\r\njoin b",
+         u"a left\r\njoin\r\n    b"},
+        {"two spaces apart, the shorter word breaks",
+         {word(u"join", 1), word(u"left join", 1)},
+         u"a left  join b",
+         u"a left\r\njoin\r\n    b"},
+        {"glued to punctuation, the longer keyword holds nothing",
+         {word(u"join", 1), word(u"left join", 1)},
+         u"(left join b",
+         u"(left\r\njoin\r\n    b"},
+        // A keyword that starts with a space holds only where a space stands before it: in the
+        // indentation its own row left before its line, not at the margin.
+        {"a leading space found in the indentation",
+         {word(u" left join", 2), word(u"join", 2)},
+         u"t  left join u",
+         u"t\r\n    left join\r\n        u"},
+        {"a leading space lost at the margin",
+         {word(u" left join", 1), word(u"join", 1)},
+         u"t  left join u",
+         u"t\r\nleft\r\njoin\r\n    u"},
+        {"literals and comments hold no keyword",
+         {word(u"join", 1), word(u"left join", 1)},
+         u"a 'left join' b -- left join\r\njoin c /* left */ join d",
+         u"a 'left join' b -- left join\r\njoin\r\n    c /* left */\r\njoin\r\n    d"},
+        // A longer keyword that holds a comment is never accepted as its own row's keyword, so it
+        // holds nothing either; nor does a row the pass skips, nor a symbol row.
+        {"a longer keyword holding a comment",
+         {word(u"x", 1), word(u"/* y */ x", 1)},
+         u"a /* y */ x b",
+         u"a /* y */\r\nx\r\n    b"},
+        {"a skipped row holds nothing",
+         {word(u"join", 1), word(u"join ''", 1)},
+         u"a join '' b",
+         u"a\r\njoin\r\n    '' b"},
+        {"a symbol row holds nothing",
+         {word(u"join", 1), symbol(u"left join", 1)},
+         u"a left join b",
+         u"a left\r\njoin\r\n    b"},
+        {"a symbol row is not held",
+         {symbol(u",", 1), word(u"a, b", 1)},
+         u"x a, b y",
+         u"x a,\r\n    b y"},
+        {"an overlap is not enough: the longer keyword must cover the shorter",
+         {word(u"a b", 1), word(u"b c d", 1)},
+         u"x a b c d",
+         u"x\r\na b\r\n    c d"},
+    });
+}
+
 // The tail rule indents what follows a keyword even when only line breaks follow it; the spaces
 // that leaves at the very end are dropped, so that a second layout finds nothing to change.
 TEST(layout_test, spaces_at_the_very_end_go) {

@@ -60,7 +60,9 @@ std::string csvLine(const typKeyword& row) {
 }
 
 void KeywordDir::writeRows(const KeywordTable& rows) const {
-    std::string text = "KEYWORD,INDENT,LINEHEAD\r\n";
+    std::string text = rows.layout == LayoutMode::Structured
+                           ? "KEYWORD,INDENT,LINEHEAD,layout=structured\r\n"
+                           : "KEYWORD,INDENT,LINEHEAD\r\n";
     for (const typKeyword& row : rows) text += csvLine(row) + "\r\n";
     writeBytes(text);
 }

@@ -42,7 +42,7 @@ class KeywordDir {
     std::filesystem::path file() const { return dir_ / platform::kKeywordFileName; }
     // Writes KEYWORD_ARRANGE.CSV as given, byte for byte.
     void writeBytes(const std::string& bytes) const;
-    // Writes a header line and one line per row, CR LF line ends.
+    // Writes a header line (naming the rows' layout) and one line per row, CR LF line ends.
     void writeRows(const KeywordTable& rows) const;
     // «number:description» of every box shown so far, in order.
     const std::vector<std::string>& boxes() const { return boxes_; }

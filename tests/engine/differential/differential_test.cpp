@@ -77,14 +77,36 @@ const std::vector<std::u16string> kSymbols = {
     u",",  u"(",  u")",       u";",  u"=",  u"--", u"'", u"\"",         u"/*", u"*/",
     u", ", u" ,", u"(select", u"\r", u"\n", u"\t", u"ß", u"\U0001F600", u"x",  u"a"};
 const std::vector<std::u16string> kSkipped = {u"", u" ", u"  ", u" \r ", u"\r"};
+// Word keywords that hold one another, as multiword keywords hold the words they are made of. Each
+// case draws a family: its table often holds several of the family's rows, its query their words.
+// Some start or end with spaces, or hold a line break followed by a row's indentation, so that the
+// longer keyword reaches back into the indentation owed before the text or into the line written;
+// some hold a comment or a literal, which keeps them from holding anything.
+const std::vector<std::vector<std::u16string>> kFamilies = {
+    {u"join", u"left join", u"left outer join", u"outer join", u"left", u" join", u"join "},
+    {u"union", u"union all", u"all", u"UNION ALL"},
+    {u"by", u"group by", u"order by", u"group", u" by"},
+    {u"from", u"delete from", u" from", u"delete", u"from  "},
+    {u"x", u"x\rx", u"x\r    x", u"x\r        x", u"a\rb", u"b c", u"a\rb c"},
+    {u"x", u"x -- y", u"/* y */ x", u"x 'y'", u"y \"x\""},
+};
 
-KeywordTable randomRows(Random& rnd) {
+// Half the tables hold two or three rows of the given family, in any order, among the others.
+KeywordTable randomRows(Random& rnd, const std::vector<std::u16string>& family) {
     KeywordTable rows;
     const std::size_t n = 1 + rnd.below(6);
+    if (rnd.chance(50)) {
+        for (std::size_t i = 0, m = 2 + rnd.below(2); i < m; ++i) {
+            rows.push_back({rnd.pick(family), static_cast<std::int16_t>(rnd.below(4)), 1});
+        }
+    }
     for (std::size_t i = 0; i < n; ++i) {
         typKeyword row;
         const std::size_t kind = rnd.below(20);
-        if (kind < 10) {
+        if (kind < 4) {
+            row.strWord = rnd.pick(rnd.pick(kFamilies));
+            row.intLineHead = 1;
+        } else if (kind < 10) {
             row.strWord = rnd.pick(kWords);
             row.intLineHead = 1;
         } else if (kind < 18) {
@@ -107,7 +129,7 @@ KeywordTable randomRows(Random& rnd) {
 
 // Pieces of queries: the keywords in every case, names, spacing of every kind, line ends of
 // every kind, literals and comments (closed, doubled, unclosed), letters beyond ASCII.
-std::u16string randomPiece(Random& rnd) {
+std::u16string randomPiece(Random& rnd, const std::vector<std::u16string>& family) {
     static const std::vector<std::u16string> names = {
         u"a",      u"b1", u"t",  u"x",   u"id",       u"café",    u"Größe", u"名前", u"\U0001F600",
         u"\u212A", u"1",  u"42", u"max", u"selected", u"fromage", u"İ",     u"ΣΑΣ"};
@@ -125,7 +147,9 @@ std::u16string randomPiece(Random& rnd) {
         case 0:
         case 1:
         case 2: {
-            std::u16string w = rnd.chance(50) ? rnd.pick(kWords) : rnd.pick(kSymbols);
+            std::u16string w = rnd.chance(40)   ? rnd.pick(kWords)
+                               : rnd.chance(50) ? rnd.pick(family)
+                                                : rnd.pick(kSymbols);
             for (char16_t& c : w) {
                 if (c >= u'a' && c <= u'z' && rnd.chance(30)) c = static_cast<char16_t>(c - 32);
             }
@@ -144,11 +168,12 @@ std::u16string randomPiece(Random& rnd) {
     }
 }
 
-std::u16string randomQuery(Random& rnd, std::size_t pieces) {
+std::u16string randomQuery(Random& rnd, std::size_t pieces,
+                           const std::vector<std::u16string>& family) {
     std::u16string q;
     if (rnd.chance(20)) q += rnd.chance(50) ? u"   " : u"\r\n ";
     for (std::size_t i = 0; i < pieces; ++i) {
-        q += randomPiece(rnd);
+        q += randomPiece(rnd, family);
         if (rnd.chance(50)) q += u' ';
     }
     if (rnd.chance(20)) q += rnd.chance(50) ? u"   " : u" \r\n";
@@ -161,8 +186,9 @@ TEST(differential_test, generated_cases_agree_with_the_direct_pass) {
     Random rnd(20261207);
     int differences = 0;
     for (int i = 0; i < 20000 && differences < 5; ++i) {
-        const KeywordTable rows = randomRows(rnd);
-        const std::u16string query = randomQuery(rnd, rnd.below(25));
+        const auto& family = rnd.pick(kFamilies);
+        const KeywordTable rows = randomRows(rnd, family);
+        const std::u16string query = randomQuery(rnd, rnd.below(25), family);
         if (!agree(rows, query)) ++differences;
     }
     EXPECT_EQ(differences, 0);
@@ -172,10 +198,11 @@ TEST(differential_test, every_row_of_a_long_table_agrees) {
     // Longer queries through many rows, so that rows work on what earlier rows laid out.
     Random rnd(7);
     for (int i = 0; i < 300; ++i) {
-        KeywordTable rows = randomRows(rnd);
-        const KeywordTable more = randomRows(rnd);
+        const auto& family = rnd.pick(kFamilies);
+        KeywordTable rows = randomRows(rnd, family);
+        const KeywordTable more = randomRows(rnd, family);
         rows.insert(rows.end(), more.begin(), more.end());
-        if (!agree(rows, randomQuery(rnd, 60 + rnd.below(60)))) break;
+        if (!agree(rows, randomQuery(rnd, 60 + rnd.below(60), family))) break;
     }
 }
 
@@ -184,12 +211,13 @@ TEST(differential_test, every_row_of_a_long_table_agrees) {
 TEST(differential_test, measured_rows_agree) {
     Random rnd(99);
     for (int i = 0; i < 40; ++i) {
-        KeywordTable rows = randomRows(rnd);
+        const auto& family = rnd.pick(kFamilies);
+        KeywordTable rows = randomRows(rnd, family);
         rows.push_back({rnd.chance(50) ? u"," : u" from",
                         static_cast<std::int16_t>(8190 + rnd.below(2)),
                         static_cast<std::int16_t>(rnd.below(2))});
         std::u16string query = std::u16string(33000, u'7') + u" ";
-        query += randomQuery(rnd, 10);
+        query += randomQuery(rnd, 10, family);
         if (!agree(rows, query)) break;
     }
 }
@@ -218,6 +246,16 @@ TEST(differential_test, examples_that_pin_the_splice_arithmetic) {
         {{{u"select", 8192, 1}}, u"a select b"},
         {{{u"select", -32768, 1}}, u"select"},
         {{{u"select", -8192, 1}}, u"select a"},
+        // Word rows inside longer word rows' keywords: the longer one starting with spaces in the
+        // owed indentation, or reaching back over the line break into the keyword line written.
+        {{{u"join", 2, 1}, {u"  left join", 1, 1}}, u"a join left join b"},
+        {{{u"x", 1, 1}, {u"y", 1, 1}, {u"x\r    y", 1, 1}}, u"a x y z x  y"},
+        {{{u"left join", 0, 1}, {u"join", 1, 1}}, u"a left join b left join"},
+        {{{u"x", 1, 1}, {u"/* y */ x", 1, 1}}, u"a /* y */ x b"},
+        // The same on a row measured before it is written, whose look-back is the written
+        // text's last code units only.
+        {{{u"k", 8190, 1}, {u"k\r" + std::u16string(32760, u' ') + u"k", 1, 1}},
+         std::u16string(33000, u'7') + u" k k k"},
     };
     for (const auto& c : cases) agree(c.rows, c.query);
 }
