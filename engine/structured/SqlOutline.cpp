@@ -96,6 +96,7 @@ class Outliner {
             }
             if (!inStatement_) startStatement(token);
             resolvePendingBlock(token);
+            noteJoin(token);
             noteStatementWords(token);
             switch (token.kind) {
                 case TokenKind::Open:
@@ -164,13 +165,25 @@ class Outliner {
                      {"select", "with", "values", "insert", "update", "delete", "merge"})) {
             return;
         }
+        makeBlock();
+    }
+
+    // A ( holding a JOIN at its own level is a table expression, as pg_dump writes joins
+    // ((a JOIN b ON ...) JOIN c ON ...): a block too, in which the join rows break.
+    void noteJoin(const Token& token) {
+        if (stack_.empty() || stack_.back().bracket || !tokenIs(text_, token, "join")) return;
+        if (!outline_.groups[stack_.back().group].block) makeBlock();
+    }
+
+    // The ( on top of the stack opens a block.
+    void makeBlock() {
         const Open& block = stack_.back();
         outline_.groups[block.group].block = true;
         // The groups around a block run on their opener's line only as far as the block's (.
         for (std::size_t i = firstUncut_; i + 1 < stack_.size(); ++i) {
             setWidth(stack_[i], block.start + 1);
         }
-        firstUncut_ = stack_.size();
+        firstUncut_ = std::max(firstUncut_, stack_.size());
     }
 
     void open(const Token& token) {

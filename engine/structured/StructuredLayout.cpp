@@ -29,6 +29,7 @@ namespace {
 constexpr std::int32_t kDeepestNesting = 40;
 constexpr std::int32_t kDeepestLevel = 8191;  // 4 × level must fit 16 bits
 constexpr std::size_t kNoPosition = static_cast<std::size_t>(-1);
+constexpr char16_t kByteOrderMark = u'\uFEFF';
 
 bool isComment(const Token& token) {
     return token.kind == TokenKind::LineComment || token.kind == TokenKind::BlockComment;
@@ -77,11 +78,12 @@ struct Context {
     std::int32_t base = 0;  // where the rows' levels count from
     std::int32_t openLevel = 0;
     std::int32_t itemLevel = 0;
-
-    bool isParenthesis() const {
-        return kind == Kind::Block || kind == Kind::Group || kind == Kind::LongGroup ||
-               kind == Kind::Unclosed;
-    }
+    // Kept at every push, so that no lookup walks the stack (a text of nothing but CASE or of
+    // unclosed parentheses would make every walk as long as the text): the index of the innermost
+    // parenthesis at or below this context (0: none), and the level of the line holding the ( of
+    // the call or list the text is in, -1 when it is in a block or in none.
+    std::size_t parenthesis = 0;
+    std::int32_t groupLevel = -1;
 };
 
 class Pass {
@@ -100,6 +102,13 @@ class Pass {
         advance();
         while (have_) {
             const Token token = token_;
+            if (token.begin == 0 && text_[0] == kByteOrderMark) {
+                // A byte-order mark pasted with a file's text stays in front of it, on no line
+                // of its own.
+                sink_.append(text_.substr(0, 1));
+                advance();
+                continue;
+            }
             switch (token.kind) {
                 case TokenKind::Space:
                     for (std::size_t i = token.begin; i < token.end; ++i) {
@@ -357,6 +366,8 @@ class Pass {
             group.kind = Context::Kind::Case;
             group.rowsBreak = top.rowsBreak;
             group.base = std::min(level_, kDeepestNesting);
+            group.parenthesis = top.parenthesis;
+            group.groupLevel = top.groupLevel;
             stack_.push_back(group);
         } else if (tokenIs(text_, token, "end")) {
             if (top.kind == Context::Kind::Case) stack_.pop_back();
@@ -402,18 +413,23 @@ class Pass {
             context.rowsBreak = context.commasBreak = context.andOrBreak = false;
             context.openLevel = level_;
         }
+        context.parenthesis = stack_.size();
+        if (context.kind == Context::Kind::Group) {
+            context.groupLevel = context.openLevel;
+        } else if (context.kind != Context::Kind::Unclosed) {
+            context.groupLevel = -1;
+        }
         stack_.push_back(context);
     }
 
     void closeGroup(const Token& token) {
-        std::size_t at = stack_.size();
-        while (at > 1 && !stack_[at - 1].isParenthesis()) --at;
+        const std::size_t at = stack_.back().parenthesis;
         const bool bracket = token.kind == TokenKind::CloseBracket;
-        if (at <= 1 || stack_[at - 1].bracket != bracket) {
+        if (at == 0 || stack_[at].bracket != bracket) {
             placeInline(token);  // a ) without its ( closes nothing
         } else {
-            const Context closed = stack_[at - 1];
-            stack_.resize(at - 1);  // a CASE left open inside ends with its parenthesis
+            const Context closed = stack_[at];
+            stack_.resize(at);  // a CASE left open inside ends with its parenthesis
             if (closed.kind == Context::Kind::Block || closed.kind == Context::Kind::LongGroup) {
                 beginLine(closed.openLevel);
                 put(token);
@@ -527,7 +543,7 @@ class Pass {
                 linePassBegun_ = false;
             } else {
                 // Inside a call or list, also deeper than the line that holds its (.
-                const std::int32_t group = innermostGroupLevel();
+                const std::int32_t group = stack_.empty() ? -1 : stack_.back().groupLevel;
                 level_ = std::max(comment ? lastPassLevel_ : lastPassLevel_ + 1, group + 1);
                 linePassBegun_ = false;
             }
@@ -536,16 +552,6 @@ class Pass {
         }
         if (lineHasText_) sink_.spaces(gapSpaces_);
         put(text, comment);
-    }
-
-    // The level of the line holding the ( of the group the text is in, when that is a call or a
-    // list rather than a block; -1 otherwise.
-    std::int32_t innermostGroupLevel() const {
-        for (auto it = stack_.rbegin(); it != stack_.rend(); ++it) {
-            if (it->kind == Context::Kind::Group) return it->openLevel;
-            if (it->isParenthesis() && it->kind != Context::Kind::Unclosed) return -1;
-        }
-        return -1;
     }
 
     // Starts a line the pass decides on, at a level; the author's spacing before it goes.

@@ -489,6 +489,8 @@ select
 )"},
         {"TABs between tokens are spaces, inside literals TABs", "select\ta,\t'x\ty' from t",
          "select\n    a,\n    'x\ty'\nfrom\n    t"},
+        {"a byte-order mark stays in front, on no line of its own", "\xEF\xBB\xBFselect a from t",
+         "\xEF\xBB\xBFselect\n    a\nfrom\n    t"},
     });
 }
 
@@ -537,6 +539,22 @@ TEST(structured_layout_test, nesting_is_bounded) {
         at = end + 2;
     }
     EXPECT_EQ(deepest, 41u * 4u) << "blocks at level 40, their text one deeper";
+    EXPECT_TRUE(testing_support::withoutSpacing(once) ==
+                testing_support::withoutSpacing(testing_support::u16(query)));
+    EXPECT_TRUE(clsMorvant().CArrange(once) == once);
+}
+
+// CASE without END and ( without ) pile up open groups; the author's line breaks and the ) that
+// follow must not look through all of them, or such a text would take a time that grows with
+// its square.
+TEST(structured_layout_test, open_groups_pile_up_without_cost) {
+    std::string query = "select ";
+    for (int i = 0; i < 50000; ++i) query += "case (\n";
+    for (int i = 0; i < 50000; ++i) query += "x)\n";
+    KeywordDir dir;
+    dir.writeRows(kRows);
+    const std::u16string once = clsMorvant().CArrange(crlf(query.c_str()));
+    ASSERT_EQ(dir.boxes(), std::vector<std::string>{});
     EXPECT_TRUE(testing_support::withoutSpacing(once) ==
                 testing_support::withoutSpacing(testing_support::u16(query)));
     EXPECT_TRUE(clsMorvant().CArrange(once) == once);

@@ -44,7 +44,7 @@ expect_eq() {  # what, expected, actual
 sample_cases=(
     "worked example|select a, b from t where x = 1|select\n    a,\n    b\nfrom\n    t\nwhere\n    x = 1"
     "literal in UTF-8|SELECT '検証, ﾃｽﾄ' AS caption FROM t|SELECT\n    '検証, ﾃｽﾄ' AS caption\nFROM\n    t"
-    "left join before join|select a from t left join u on u.id = t.id|select\n    a\nfrom\n    t\nleft\njoin\n    u\non\n    u.id = t.id"
+    "a join with its condition|select a from t left join u on u.id = t.id|select\n    a\nfrom\n    t\nleft join\n    u\n    on u.id = t.id"
 )
 
 # Runs each sample through a clipboard stand-in. $1 names the setting in the messages; the

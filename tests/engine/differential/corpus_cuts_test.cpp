@@ -45,6 +45,12 @@ class corpus_cuts_test : public ::testing::Test {
         ASSERT_TRUE(MorvantTestSeam::ParseKeywords(
             platform::lfToCrLf(*platform::decodeUtf8(testing_support::shippedKeywordFile())),
             rows_));
+        // The two classic passes are compared on the shipped rows as a classic file would hold
+        // them: its leading words as words.
+        rows_.layout = LayoutMode::Classic;
+        for (typKeyword& row : rows_) {
+            if (row.intLineHead == 2) row.intLineHead = 1;
+        }
     }
     KeywordDir dir_;
     KeywordTable rows_;
