@@ -69,13 +69,13 @@ struct Context {
     Kind kind = Kind::Statement;
     // Clause level: the rows break here (inside CASE only its own words).
     bool rowsBreak = false;
-    bool commasBreak = false;  // a long group, or a wide statement that breaks nowhere else
-    bool andOrBreak = false;   // a long group
-    bool bracket = false;      // opened by [ rather than (
-    bool betweenOpen = false;  // a BETWEEN waits for its AND
-    bool merge = false;        // a MERGE at this level: the actions after THEN do not break
-    bool mergeAction = false;
-    std::int32_t base = 0;  // where the rows' levels count from
+    bool commasBreak = false;   // a long group, or a wide statement that breaks nowhere else
+    bool andOrBreak = false;    // a long group
+    bool bracket = false;       // opened by [ rather than (
+    bool betweenOpen = false;   // a BETWEEN waits for its AND
+    bool merge = false;         // a MERGE at this level
+    bool mergeClauses = false;  // ... whose WHEN clauses have begun
+    std::int32_t base = 0;      // where the rows' levels count from
     std::int32_t openLevel = 0;
     std::int32_t itemLevel = 0;
     // Kept at every push, so that no lookup walks the stack (a text of nothing but CASE or of
@@ -293,12 +293,16 @@ class Pass {
     // Single words that do not break where they are part of another phrase or clause: inside
     // CASE everything but its own words; WITH TIME ZONE, WITH ORDINALITY, WITH TIES, WITH [NO]
     // DATA, WITH ... CHECK OPTION; ON CONFLICT and DISTINCT ON; IS [NOT] DISTINCT FROM; DO
-    // UPDATE SET, FOR UPDATE, FOR NO KEY UPDATE; DEFAULT VALUES; and MERGE's actions after THEN.
+    // UPDATE SET, FOR UPDATE, FOR NO KEY UPDATE; DEFAULT VALUES; and in a MERGE, once its first
+    // WHEN is reached, everything but WHEN: a clause's condition and its action after THEN stay
+    // on the WHEN's line.
     bool playsAnotherRole(const StructuredRow& row, std::size_t end) const {
         using Role = StructuredRow::Role;
         const Context& top = stack_.back();
         if (top.kind == Context::Kind::Case && row.role != Role::CaseWord) return true;
-        const bool mergeAction_ = top.mergeAction;
+        if (top.mergeClauses && !(row.role == Role::CaseWord && row.keyword == u"when")) {
+            return true;
+        }
         switch (row.role) {
             case Role::With:
                 return nextWordIs(end, {"time", "ordinality", "ties", "data", "no", "check",
@@ -309,15 +313,12 @@ class Pass {
             case Role::From:
                 return previousIs(1, "distinct");
             case Role::Update:
-                return mergeAction_ || previousIs(1, "do") || previousIs(1, "for") ||
+                return previousIs(1, "do") || previousIs(1, "for") ||
                        (previousIs(1, "key") && previousIs(2, "no"));
             case Role::Set:
-                return mergeAction_ || (previousIs(1, "update") && previousIs(2, "do"));
+                return previousIs(1, "update") && previousIs(2, "do");
             case Role::Values:
-                return mergeAction_ || previousIs(1, "default");
-            case Role::Insert:
-            case Role::Delete:
-                return mergeAction_;
+                return previousIs(1, "default");
             case Role::None:
             case Role::CaseWord:
                 return false;
@@ -375,10 +376,8 @@ class Pass {
             top.betweenOpen = true;
         } else if (tokenIs(text_, token, "merge")) {
             top.merge = true;
-        } else if (top.merge && tokenIs(text_, token, "then")) {
-            top.mergeAction = true;
         } else if (top.merge && tokenIs(text_, token, "when")) {
-            top.mergeAction = false;
+            top.mergeClauses = true;
         }
     }
 
@@ -390,7 +389,7 @@ class Pass {
         notePrevious(token);
         Context context = stack_.back();
         context.bracket = token.kind == TokenKind::OpenBracket;
-        context.betweenOpen = context.merge = context.mergeAction = false;
+        context.betweenOpen = context.merge = context.mergeClauses = false;
         if (!group.closed) {
             // A ( never closed opens nothing: what follows is laid out as if it were not there.
             context.kind = Context::Kind::Unclosed;

@@ -26,7 +26,7 @@ StructuredRow::Role roleOf(std::u16string_view keyword) {
         {u"when", Role::CaseWord}, {u"then", Role::CaseWord}, {u"else", Role::CaseWord},
         {u"end", Role::CaseWord},  {u"with", Role::With},     {u"on", Role::On},
         {u"from", Role::From},     {u"update", Role::Update}, {u"set", Role::Set},
-        {u"values", Role::Values}, {u"insert", Role::Insert}, {u"delete", Role::Delete},
+        {u"values", Role::Values},
     };
     for (const auto& [word, role] : kRoles) {
         if (keyword == word) return role;

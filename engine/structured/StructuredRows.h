@@ -27,8 +27,6 @@ struct StructuredRow {
         Update,
         Set,
         Values,
-        Insert,
-        Delete,
     };
 
     std::u16string keyword;

@@ -386,14 +386,21 @@ values
 on conflict (a) do update set b = 2,
     c = 3)",
          &withConflict},
-        {"MERGE's actions after THEN",
-         "merge into t using s on t.id = s.id when matched then update set a = s.a when not "
-         "matched then insert (id) values (s.id)",
-         R"(merge into
+        {"MERGE: each WHEN clause whole on its line, after a CTE too",
+         "with s as (select 1 as id) merge into t using s on t.id = s.id and t.k = 1 when matched "
+         "and s.id > 0 then update set a = s.a, b = 2 when not matched then insert (id) values "
+         "(s.id)",
+         R"(with
+    s as (
+        select
+            1 as id
+    )
+merge into
     t
     using s
     on t.id = s.id
-    when matched then update set a = s.a
+    and t.k = 1
+    when matched and s.id > 0 then update set a = s.a, b = 2
     when not matched then insert (id) values (s.id))"},
         {"WITH ... CHECK OPTION, WITH NO DATA",
          "create view v as select a from t with local check option; create materialized view m "

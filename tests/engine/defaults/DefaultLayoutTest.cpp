@@ -71,6 +71,22 @@ const LayoutCase kCases[] = {
     {"13-update-values", "update, a comment holding from and commas, insert ... values rows"},
     {"14-paging", "mixed-case keywords, TABs, between ... and, limit/offset"},
     {"15-insert-returning", "insert ... values ... on conflict ... returning"},
+    {"16-recursive-cte", "with recursive, two CTEs, union all inside a block, left join"},
+    {"17-update-from", "update ... set ... from ... where ... returning; a short in list"},
+    {"18-delete-using", "delete from ... using ... returning"},
+    {"19-ddl",
+     "create table with constraints one a line, create index and alter table on one line, a "
+     "view's query, grant, comment"},
+    {"20-function", "a function's $body$ with TABs, a trigger, E'' and $$ strings"},
+    {"21-merge", "merge with using, on and and; each when clause whole"},
+    {"22-joins", "right outer, full with using, cross, natural left, lateral subquery"},
+    {"23-correlated",
+     "correlated subqueries in the select list and in exists, nested; an in list too long for "
+     "its line"},
+    {"24-comments",
+     "comments before, between and after statements, trailing and on lines of their own; the "
+     "author's indentation replaced"},
+    {"25-copy-data", "a dump's COPY data kept as it is, then the next statement"},
 };
 
 class DefaultLayout : public ::testing::TestWithParam<LayoutCase> {};
@@ -155,8 +171,8 @@ TEST(DefaultKeywordFile, NoJoinIsLeftInsideAnotherLine) {
             if (entry.path().extension() == ".sql") inputs.push_back(entry.path());
         }
     }
-    const std::vector<std::string> qualifiers = {"left",  "right", "full",
-                                                 "inner", "cross", "outer"};
+    const std::vector<std::string> qualifiers = {"left",  "right", "full",   "inner",
+                                                 "cross", "outer", "natural"};
     int joins = 0;
     for (const fs::path& input : inputs) {
         SCOPED_TRACE(input.filename().string());

@@ -1,0 +1,1 @@
+update invoices i set status = 'overdue', reminded_at = now() from customers c where c.customer_id = i.customer_id and i.due_on < current_date - interval '30 days' and c.country in ('DE', 'AT', 'CH') and i.status <> 'paid' returning i.invoice_id, c.email

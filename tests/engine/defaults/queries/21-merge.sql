@@ -1,0 +1,1 @@
+merge into stock s using deliveries d on s.sku = d.sku and s.warehouse_id = d.warehouse_id when matched and d.qty = 0 then delete when matched then update set qty = s.qty + d.qty, updated_at = now() when not matched then insert (sku, warehouse_id, qty) values (d.sku, d.warehouse_id, d.qty)

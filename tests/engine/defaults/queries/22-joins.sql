@@ -1,0 +1,1 @@
+select a.id, b.id, c.id, d.id, e.val from a right outer join b on b.a_id = a.id full join c using (id) cross join d natural left join e left join lateral (select max(x) as val from f where f.a_id = a.id) g on true where a.kind = 'x' or b.kind = 'y'
