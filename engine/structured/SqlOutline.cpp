@@ -78,7 +78,7 @@ class Outliner {
                     continue;
                 case TokenKind::LineBreak:
                     ++outline_.lineBreaks;
-                    if (inStatement_ && stack_.empty()) brokenByAuthor_ = true;
+                    noteLineBreak();
                     continue;
                 case TokenKind::CopyData:
                     continue;  // between statements, and no part of either
@@ -120,6 +120,7 @@ class Outliner {
         std::size_t group;
         std::uint64_t start;  // the running width where its ( starts
         bool bracket;
+        bool lineBreak = false;  // the author broke a line right inside it
     };
 
     void advanceWidth(const Token& token) {
@@ -139,11 +140,30 @@ class Outliner {
         if (tokenIs(text_, first, "declare")) queryAfter_ = QueryAfter::CursorFor;
     }
 
+    // Whether the author broke a statement that breaks nowhere into lines: a line break at its
+    // top level (or inside a ( never closed, which opens nothing) before its query part. A break
+    // right after a top-level comma does not count: that is where a wide statement's own breaks
+    // go, and a second layout must find the statement as wide as the first did.
+    void noteLineBreak() {
+        if (!inStatement_ || outline_.statements.back().queryFrom != static_cast<std::size_t>(-1)) {
+            return;
+        }
+        if (havePrevious_ && previous_.kind == TokenKind::Comma) return;
+        if (stack_.empty()) {
+            brokenByAuthor_ = true;
+        } else {
+            stack_.back().lineBreak = true;
+        }
+    }
+
     void endStatement() {
         if (!inStatement_) return;
         StatementOutline& statement = outline_.statements.back();
-        statement.wide =
-            !statement.breaks && !brokenByAuthor_ && width_ - statementStart_ > kWideStatement;
+        // What is still open was never closed, and its line breaks were at the top level.
+        const bool broken =
+            brokenByAuthor_ ||
+            std::any_of(stack_.begin(), stack_.end(), [](const Open& o) { return o.lineBreak; });
+        statement.wide = !statement.breaks && !broken && width_ - statementStart_ > kWideStatement;
         brokenByAuthor_ = false;
         inStatement_ = false;
         stack_.clear();  // what is still open was never closed: it opens nothing
@@ -282,7 +302,7 @@ class Outliner {
     Token previous_;
     bool havePrevious_ = false;
     bool inStatement_ = false;
-    bool brokenByAuthor_ = false;  // a line break at the statement's top level
+    bool brokenByAuthor_ = false;  // see noteLineBreak
     std::uint64_t statementStart_ = 0;
     std::vector<Open> stack_;
     std::size_t firstUncut_ = 0;  // the groups from here up the stack have no width yet

@@ -254,26 +254,35 @@ class Pass {
     }
 
     // Where the row's keyword, matched at the token, ends; kNoPosition when it does not match
-    // there. A keyword is matched only whole tokens at a time, never across a literal, a comment
-    // or a parenthesis, and a word never right behind a dot (t.from is a column).
+    // there. A keyword is matched whole tokens at a time, never across a literal, a comment or a
+    // parenthesis, and a word never behind a dot (t.from and t. from are columns). Its spaces
+    // stand for the edges between tokens, whatever spacing the text has there: two words need
+    // one (group by), signs need none (a row for ". ." finds «..» as well as «. .»). So the
+    // spaces and line breaks that a layout puts between tokens never change what matches, and a
+    // second layout finds the keywords the first one found.
     std::size_t matchEnd(const StructuredRow& row, const Token& token) const {
-        const std::size_t n = text_.size();
-        if (row.startsWithWordUnit && token.begin > 0 && text_[token.begin - 1] == u'.') {
+        if (row.startsWithWordUnit && previous_ && previous_->kind == TokenKind::Dot) {
             return kNoPosition;
         }
-        std::size_t i = token.begin;
-        for (const char16_t k : row.keyword) {
-            if (k == u' ') {
-                if (i >= n || !isSpacing(text_[i])) return kNoPosition;
-                while (i < n && isSpacing(text_[i])) ++i;
-            } else {
-                if (i >= n || lower_[text_[i]] != k) return kNoPosition;
-                ++i;
+        const std::u16string& keyword = row.keyword;
+        std::size_t k = 0;
+        const auto matchToken = [&](const Token& part) {
+            for (std::size_t i = part.begin; i < part.end; ++i, ++k) {
+                if (k >= keyword.size() || lower_[text_[i]] != keyword[k]) return false;
             }
-        }
-        SqlLexer lexer(text_, token.begin);
+            return true;
+        };
+        if (!matchToken(token)) return kNoPosition;
+        bool wordBefore = token.kind == TokenKind::Word;
+        std::size_t end = token.end;
+        SqlLexer lexer(text_, token.end);
         Token part;
-        while (lexer.next(part) && part.end <= i) {
+        while (k < keyword.size()) {
+            const bool edge = keyword[k] == u' ';
+            if (edge) ++k;
+            do {
+                if (!lexer.next(part)) return kNoPosition;
+            } while (part.kind == TokenKind::Space || part.kind == TokenKind::LineBreak);
             switch (part.kind) {
                 case TokenKind::Open:
                 case TokenKind::Close:
@@ -285,9 +294,13 @@ class Pass {
                     if (isContentToken(part.kind)) return kNoPosition;
                     break;
             }
-            if (part.end == i) return i;
+            const bool word = part.kind == TokenKind::Word;
+            if (wordBefore && word && !edge) return kNoPosition;
+            if (!matchToken(part)) return kNoPosition;
+            wordBefore = word;
+            end = part.end;
         }
-        return kNoPosition;
+        return end;
     }
 
     // Single words that do not break where they are part of another phrase or clause: inside
