@@ -90,6 +90,9 @@ class Outliner {
             const bool comment =
                 token.kind == TokenKind::LineComment || token.kind == TokenKind::BlockComment;
             if (comment) continue;
+            // A comment behind a comma stays on the comma's line: the break after it is still
+            // the comma's.
+            afterComma_ = token.kind == TokenKind::Comma;
             if (token.kind == TokenKind::Semicolon) {
                 endStatement();
                 continue;
@@ -142,13 +145,14 @@ class Outliner {
 
     // Whether the author broke a statement that breaks nowhere into lines: a line break at its
     // top level (or inside a ( never closed, which opens nothing) before its query part. A break
-    // right after a top-level comma does not count: that is where a wide statement's own breaks
-    // go, and a second layout must find the statement as wide as the first did.
+    // right after a top-level comma (and the comments behind it) does not count: that is where a
+    // wide statement's own breaks go, and a second layout must find the statement as wide as the
+    // first did.
     void noteLineBreak() {
         if (!inStatement_ || outline_.statements.back().queryFrom != static_cast<std::size_t>(-1)) {
             return;
         }
-        if (havePrevious_ && previous_.kind == TokenKind::Comma) return;
+        if (afterComma_) return;
         if (stack_.empty()) {
             brokenByAuthor_ = true;
         } else {
@@ -303,6 +307,7 @@ class Outliner {
     bool havePrevious_ = false;
     bool inStatement_ = false;
     bool brokenByAuthor_ = false;  // see noteLineBreak
+    bool afterComma_ = false;      // the last token but comments was a comma
     std::uint64_t statementStart_ = 0;
     std::vector<Open> stack_;
     std::size_t firstUncut_ = 0;  // the groups from here up the stack have no width yet

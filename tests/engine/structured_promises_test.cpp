@@ -130,6 +130,12 @@ TEST(structured_promises_test, found_by_fuzzing) {
          "d\nxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"
          "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx",
          &anyRows},
+        // A comment behind a comma stays on its line; the line break the comma asked for comes
+        // after it, and is still the comma's the second time.
+        {"a comment behind a top-level comma of a wide statement",
+         "copy t a, /* c */ [xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"
+         "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx], 1",
+         &anyRows},
         // A keyword of signs found the second time over the line break its own row put in.
         {"a keyword of signs and a space, leading", "a .. . b", &dots},
         {"a keyword of signs and a space, a word", ",,,, ,", &commas},
