@@ -95,6 +95,13 @@ status=0
 clang-format-14 --dry-run --Werror "${sources[@]}" || status=$?
 end_stage clang-format $status
 
+# --- The folders' direction: no #include against it (scripts/check-layers.sh says which).
+begin_stage layers
+status=0
+layers=$(scripts/check-layers.sh 2>&1) || status=$?
+echo "$layers"
+end_stage layers $status
+
 # --- clang-tidy (.clang-tidy) over every translation unit of the project that the build
 # compiles, headers of the project included; code that moc and rcc generate is not ours.
 begin_stage clang-tidy
@@ -130,10 +137,12 @@ echo "== build-asan:   $asan_counts"
 echo "== windows:      $windows_counts"
 echo "== fuzz:         $fuzz_clean target(s) ran ${PELLOMAR_FUZZ_SECONDS:-60} s without a finding, $fuzz_failed failed"
 echo "== clang-format: ${#sources[@]} files"
+layers_summary=${layers##*$'\n'}
+echo "== layers:       ${layers_summary#check-layers: }"
 echo "== clang-tidy:   ${#units[@]} translation units, $tidy_findings finding(s)"
 echo "== stage times:  $(IFS=,; echo "${stage_times[*]}" | sed 's/,/, /g')"
 if ((${#failed_stages[@]} > 0)); then
   echo "FAILED: ${failed_stages[*]} (build: $build_counts; build-asan: $asan_counts; windows: $windows_counts)"
   exit 1
 fi
-echo "passed: build $build_counts; build-asan $asan_counts; windows $windows_counts; fuzz, clang-format, clang-tidy clean"
+echo "passed: build $build_counts; build-asan $asan_counts; windows $windows_counts; fuzz, clang-format, layers, clang-tidy clean"

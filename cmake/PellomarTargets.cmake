@@ -25,7 +25,11 @@ endfunction()
 # target whenever the repository's copy changes (not at every relink, which would undo edits made
 # to it there).
 function(pellomar_default_keywords_beside target)
-  set(copy ${CMAKE_CURRENT_BINARY_DIR}/KEYWORD_ARRANGE.CSV)
+  get_target_property(dir ${target} RUNTIME_OUTPUT_DIRECTORY)
+  if(NOT dir)
+    set(dir ${CMAKE_CURRENT_BINARY_DIR})
+  endif()
+  set(copy ${dir}/KEYWORD_ARRANGE.CSV)
   add_custom_command(OUTPUT ${copy}
     COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/KEYWORD_ARRANGE.CSV ${copy}
     DEPENDS ${PROJECT_SOURCE_DIR}/KEYWORD_ARRANGE.CSV

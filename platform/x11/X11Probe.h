@@ -1,0 +1,15 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace pellomar::platform {
+
+// Why no X server can be reached at DISPLAY, or nothing when one accepts a connection. Asked
+// before Qt is started on it, because Qt aborts the process when it cannot connect.
+std::optional<std::string> unreachableX11Display();
+
+// The sentence for a failed xcb_connect, naming the display.
+std::string describeX11ConnectError(int xcbError);
+
+}  // namespace pellomar::platform

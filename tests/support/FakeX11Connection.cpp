@@ -1,0 +1,224 @@
+#include "FakeX11Connection.h"
+
+#include <algorithm>
+#include <cstring>
+#include <utility>
+
+#include "ErrorRecord.h"
+
+namespace pellomar::testing_support {
+
+using platform::Clock;
+using platform::kX11None;
+using platform::X11Event;
+using platform::X11OwnerNotify;
+using platform::X11PropertyNotify;
+using platform::X11PropertyReply;
+using platform::X11SelectionNotify;
+
+namespace fake_x11 {
+
+Step answer(X11Atom type, std::string data, std::chrono::milliseconds after) {
+    return {after, Answer{SetProperty{type, 8, std::move(data)}}};
+}
+
+Step answerTargets(const std::vector<X11Atom>& targets, std::chrono::milliseconds after) {
+    return {after, Answer{SetProperty{kAtomAtom, 32, atomBytes(targets)}}};
+}
+
+Step answerIncr(std::uint32_t size, std::chrono::milliseconds after) {
+    std::string data(sizeof size, '\0');
+    std::memcpy(data.data(), &size, sizeof size);
+    return {after, Answer{SetProperty{kFakeAtoms.incr, 32, std::move(data)}}};
+}
+
+Step refuse(std::chrono::milliseconds after) {
+    return {after, Notify{.refuse = true}};
+}
+
+Step piece(std::string data, std::chrono::milliseconds after, X11Atom type) {
+    return {after, SetProperty{type, 8, std::move(data)}};
+}
+
+std::string atomBytes(const std::vector<X11Atom>& atoms) {
+    std::string bytes(atoms.size() * sizeof(X11Atom), '\0');
+    if (!atoms.empty()) std::memcpy(bytes.data(), atoms.data(), bytes.size());
+    return bytes;
+}
+
+}  // namespace fake_x11
+
+namespace {
+
+// An X server's time in milliseconds, from a start that is not zero (CurrentTime).
+constexpr X11Time kServerTimeAtStart = 1'000'000;
+
+}  // namespace
+
+FakeX11Connection::FakeX11Connection(std::vector<fake_x11::Step> script, FakeX11Options options)
+    : script_(std::move(script)),
+      xfixes_(options.xfixes),
+      start_(Clock::time_point{} + std::chrono::hours(24)),
+      now_(start_),
+      lastStep_(start_),
+      owner_(options.owner) {}
+
+std::chrono::milliseconds FakeX11Connection::elapsed() const {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(now_ - start_);
+}
+
+X11Time FakeX11Connection::serverNow() const {
+    return kServerTimeAtStart + static_cast<X11Time>(elapsed().count());
+}
+
+X11Time FakeX11Connection::serverTime() {
+    if (broken_) {
+        throw MorvantError(ErrorNumber::PathFileAccessError,
+                           "the connection to the X server was lost; the clipboard was left as it "
+                           "was");
+    }
+    // The round trip takes a moment, and the events that came before its answer are passed over.
+    now_ += std::chrono::milliseconds(1);
+    pending_.clear();
+    return serverNow();
+}
+
+std::optional<X11Window> FakeX11Connection::clipboardOwner() {
+    if (broken_) return std::nullopt;
+    return owner_;
+}
+
+void FakeX11Connection::requestConversion(X11Atom target, X11Time time) {
+    if (broken_) return;
+    deleteProperty();
+    previousRequestTime_ = requestTime_;
+    requestTarget_ = target;
+    requestTime_ = time;
+    requested_.push_back(target);
+    writes_.clear();
+}
+
+std::optional<X11PropertyReply> FakeX11Connection::readTransferProperty(std::uint32_t offset,
+                                                                        std::uint32_t length) {
+    if (broken_) return std::nullopt;
+    ++propertyReads_;
+    if (!property_) return X11PropertyReply{};  // no such property: type None, nothing after
+    // GetProperty as the protocol defines it, offset and length in 4-byte units.
+    const std::uint64_t size = property_->data.size();
+    const std::uint64_t begin = std::uint64_t{offset} * 4;
+    if (begin > size) return std::nullopt;  // BadValue
+    const std::uint64_t count = std::min(size - begin, std::uint64_t{length} * 4);
+    const std::uint64_t after = size - begin - count;
+    X11PropertyReply reply{property_->type, property_->format, property_->data.substr(begin, count),
+                           static_cast<std::uint32_t>(after)};
+    if (after == 0) deleteProperty();
+    return reply;
+}
+
+std::optional<X11Event> FakeX11Connection::nextEvent(Clock::time_point deadline) {
+    for (;;) {
+        if (!pending_.empty()) {
+            const X11Event event = pending_.front();
+            pending_.pop_front();
+            return event;
+        }
+        if (broken_) return std::nullopt;
+        const bool due =
+            next_ < script_.size() && lastStep_ + script_[next_].after <= std::max(deadline, now_);
+        if (!due) {
+            now_ = std::max(now_, deadline);
+            return std::nullopt;
+        }
+        now_ = std::max(now_, lastStep_ + script_[next_].after);
+        lastStep_ = now_;
+        play(script_[next_++].action);
+        while (next_ < script_.size() && script_[next_].sameMoment) play(script_[next_++].action);
+    }
+}
+
+void FakeX11Connection::play(const fake_x11::Action& action) {
+    if (const auto* set = std::get_if<fake_x11::SetProperty>(&action)) {
+        setProperty(*set);
+    } else if (std::holds_alternative<fake_x11::DeleteProperty>(action)) {
+        deleteProperty();
+    } else if (const auto* answer = std::get_if<fake_x11::Notify>(&action)) {
+        notify(*answer);
+    } else if (const auto* both = std::get_if<fake_x11::Answer>(&action)) {
+        setProperty(both->property);
+        notify({});
+    } else if (const auto* change = std::get_if<fake_x11::OwnerChange>(&action)) {
+        changeOwner(*change);
+    } else if (const auto* raw = std::get_if<fake_x11::Raw>(&action)) {
+        pending_.push_back(raw->event);
+    } else if (std::holds_alternative<fake_x11::Disconnect>(action)) {
+        broken_ = true;
+        pending_.clear();
+    }
+}
+
+void FakeX11Connection::setProperty(const fake_x11::SetProperty& set) {
+    if (set.format != 8 && set.format != 16 && set.format != 32) return;  // BadValue
+    const std::size_t unit = set.format / 8;
+    const std::string data = set.data.substr(0, set.data.size() / unit * unit);
+    const bool startsPiece = !set.append || !property_;
+    if (!startsPiece) {
+        if (property_->type != set.type || property_->format != set.format) return;  // BadMatch
+        property_->data += data;
+    } else {
+        property_ = Property{set.type, set.format, data};
+    }
+    writes_.push_back({set.type, data, startsPiece});
+    pending_.push_back(X11PropertyNotify{kReaderWindow, kFakeAtoms.transfer, true});
+}
+
+void FakeX11Connection::deleteProperty() {
+    if (!property_) return;
+    property_.reset();
+    pending_.push_back(X11PropertyNotify{kReaderWindow, kFakeAtoms.transfer, false});
+}
+
+void FakeX11Connection::notify(const fake_x11::Notify& notify) {
+    X11SelectionNotify event;
+    event.requestor = notify.requestor.value_or(kReaderWindow);
+    event.selection = notify.selection.value_or(kFakeAtoms.clipboard);
+    event.target = notify.target.value_or(requestTarget_);
+    event.property = notify.refuse ? kX11None : kFakeAtoms.transfer;
+    event.time =
+        notify.previousRequestTime ? previousRequestTime_ : notify.time.value_or(requestTime_);
+    pending_.push_back(event);
+}
+
+void FakeX11Connection::changeOwner(const fake_x11::OwnerChange& change) {
+    owner_ = change.kind == X11OwnerNotify::Kind::SetOwner ? change.owner : kX11None;
+    if (!xfixes_) return;
+    pending_.push_back(X11OwnerNotify{change.kind, kFakeAtoms.clipboard, owner_,
+                                      change.timestamp.value_or(serverNow())});
+}
+
+std::string FakeX11Connection::ownerWrote() const {
+    const auto incr = std::find_if(writes_.begin(), writes_.end(), [](const Write& write) {
+        return write.type == kFakeAtoms.incr;
+    });
+    std::string text;
+    if (incr == writes_.end()) {
+        for (const Write& write : writes_) {
+            if (write.startsPiece) text.clear();
+            text += write.data;
+        }
+        return text;
+    }
+    for (auto write = incr + 1; write != writes_.end(); ++write) {
+        if (write->type == kFakeAtoms.incr) continue;
+        if (write->startsPiece && write->data.empty()) break;
+        text += write->data;
+    }
+    return text;
+}
+
+std::string FakeX11Connection::ownerWroteAll() const {
+    std::string text;
+    for (const Write& write : writes_) text += write.data;
+    return text;
+}
+
+}  // namespace pellomar::testing_support
