@@ -99,24 +99,31 @@ int ArrangeX11Clipboard() {
     platform::X11Clipboard& served = *clipboard;
     platform::setErrorBox([&served](const ErrorRecord& record) {
         served.releaseTurn();
+        // A box needs the server that just stopped answering: it would hang the press.
+        if (served.serverSilent()) {
+            platform::printDiagnostic(formatError(record));
+            return;
+        }
         ShowDesktopBox(record);
     });
     const int status = ArrangeClipboardReported(served);
-    if (status != kExitDone || !served.owned()) return status;
+    // Asked for the clipboard, the server may have gone silent before it said whether it gave
+    // it: the serving process finds out and serves the result if so, while this one fails.
+    if (!served.owned()) return status;
     if (platform::serveDetached(served.connection().fd(),
                                 [&served] { served.serveUntilTaken(); })) {
         // The child carries on with the connection; shutting it down here would cut it off.
         // Nothing else is left to tidy, and the hotkey waits for this process to end.
         served.connection().leaveToChild();
         std::fflush(nullptr);
-        std::_Exit(kExitDone);
+        std::_Exit(status);
     }
     // Without a child the result is served from here, or it would be lost with this process.
     platform::printDiagnostic(
         "cannot start a process of its own to keep the result on the clipboard; dovlek serves "
         "it until another program takes the clipboard");
     served.serveUntilTaken();
-    return kExitDone;
+    return status;
 }
 
 // Wayland alone: wl-copy keeps serving the result by itself; Qt is loaded only for a box.

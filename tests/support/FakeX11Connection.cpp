@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "ErrorRecord.h"
+#include "X11Limits.h"
 
 namespace pellomar::testing_support {
 
@@ -58,6 +59,7 @@ constexpr X11Time kServerTimeAtStart = 1'000'000;
 FakeX11Connection::FakeX11Connection(std::vector<fake_x11::Step> script, FakeX11Options options)
     : script_(std::move(script)),
       xfixes_(options.xfixes),
+      serverPatience_(options.serverPatience),
       start_(Clock::time_point{} + std::chrono::hours(24)),
       now_(start_),
       lastStep_(start_),
@@ -71,11 +73,22 @@ X11Time FakeX11Connection::serverNow() const {
     return kServerTimeAtStart + static_cast<X11Time>(elapsed().count());
 }
 
+bool FakeX11Connection::roundTrip() {
+    if (broken_) return false;
+    if (serverStopped_) {
+        now_ += serverPatience_;
+        silent_ = true;
+        return false;
+    }
+    return true;
+}
+
 X11Time FakeX11Connection::serverTime() {
-    if (broken_) {
+    if (!roundTrip()) {
         throw MorvantError(ErrorNumber::PathFileAccessError,
-                           "the connection to the X server was lost; the clipboard was left as it "
-                           "was");
+                           silent_ ? platform::serverSilentText(serverPatience_)
+                                   : "the connection to the X server was lost; the clipboard was "
+                                     "left as it was");
     }
     // The round trip takes a moment, and the events that came before its answer are passed over.
     now_ += std::chrono::milliseconds(1);
@@ -84,8 +97,32 @@ X11Time FakeX11Connection::serverTime() {
 }
 
 std::optional<X11Window> FakeX11Connection::clipboardOwner() {
-    if (broken_) return std::nullopt;
+    if (!roundTrip()) return std::nullopt;
     return owner_;
+}
+
+std::optional<std::string> FakeX11Connection::atomName(X11Atom atom) {
+    if (!roundTrip()) return std::nullopt;
+    const platform::X11Atoms& a = kFakeAtoms;
+    const std::pair<X11Atom, const char*> names[] = {
+        {kAtomAtom, "ATOM"},
+        {kIntegerAtom, "INTEGER"},
+        {platform::kX11AtomString, "STRING"},
+        {kImagePngAtom, "image/png"},
+        {a.targets, "TARGETS"},
+        {a.incr, "INCR"},
+        {a.utf8String, "UTF8_STRING"},
+        {a.textPlainUtf8, "text/plain;charset=utf-8"},
+        {a.text, "TEXT"},
+        {a.fileLists[0], "text/uri-list"},
+        {a.fileLists[1], "x-special/gnome-copied-files"},
+        {a.fileLists[2], "x-special/mate-copied-files"},
+        {a.fileLists[3], "application/x-kde4-urilist"},
+    };
+    for (const auto& [known, name] : names) {
+        if (known == atom) return name;
+    }
+    return std::nullopt;  // BadAtom
 }
 
 void FakeX11Connection::requestConversion(X11Atom target, X11Time time) {
@@ -100,7 +137,7 @@ void FakeX11Connection::requestConversion(X11Atom target, X11Time time) {
 
 std::optional<X11PropertyReply> FakeX11Connection::readTransferProperty(std::uint32_t offset,
                                                                         std::uint32_t length) {
-    if (broken_) return std::nullopt;
+    if (!roundTrip()) return std::nullopt;
     ++propertyReads_;
     if (!property_) return X11PropertyReply{};  // no such property: type None, nothing after
     // GetProperty as the protocol defines it, offset and length in 4-byte units.
@@ -123,8 +160,9 @@ std::optional<X11Event> FakeX11Connection::nextEvent(Clock::time_point deadline)
             return event;
         }
         if (broken_) return std::nullopt;
-        const bool due =
-            next_ < script_.size() && lastStep_ + script_[next_].after <= std::max(deadline, now_);
+        // A silent server passes nothing on, whatever the owner does.
+        const bool due = !serverStopped_ && next_ < script_.size() &&
+                         lastStep_ + script_[next_].after <= std::max(deadline, now_);
         if (!due) {
             now_ = std::max(now_, deadline);
             return std::nullopt;
@@ -150,9 +188,11 @@ void FakeX11Connection::play(const fake_x11::Action& action) {
         changeOwner(*change);
     } else if (const auto* raw = std::get_if<fake_x11::Raw>(&action)) {
         pending_.push_back(raw->event);
-    } else if (std::holds_alternative<fake_x11::Disconnect>(action)) {
+    } else if (const auto* disconnect = std::get_if<fake_x11::Disconnect>(&action)) {
         broken_ = true;
-        pending_.clear();
+        if (!disconnect->keepEvents) pending_.clear();
+    } else if (std::holds_alternative<fake_x11::ServerSilent>(action)) {
+        serverStopped_ = true;
     }
 }
 
