@@ -11,7 +11,16 @@ that flood or give up halfway. Used by x11_e2e.sh.
       short     starts an incremental transfer, sends one piece, then ends it as if complete
       slow      an incremental transfer of small pieces, one every 0.8 s (longer than 5 s in all)
       latin1    offers STRING alone
+      mislabel  offers STRING alone and answers it with a property typed UTF8_STRING
+      format16  answers UTF8_STRING with a property of format 16
+      nothing   says it converted UTF8_STRING but writes no property
+      gone      starts an incremental transfer announcing 1 byte; its second piece is deleted
+                (as any client can) before the requestor reads it
+      files TYPE  offers the file list TYPE beside UTF8_STRING, which holds FILE's bytes
   x11_peer.py owner             prints the window that owns the clipboard (0 for none)
+  x11_peer.py clear WINDOW      sends WINDOW a SelectionClear for the clipboard, as any client
+                                can, although WINDOW still owns it
+  x11_peer.py grab SECONDS      grabs the server for SECONDS; prints "grabbed" once it holds it
   x11_peer.py flood N M         one MULTIPLE request for N conversions and M plain requests;
                                 prints how many were answered
   x11_peer.py read-part         starts an incremental read, takes one piece, prints "halfway" and
@@ -57,7 +66,7 @@ def notify(req, prop):
     d.flush()
 
 
-def own(mode, data):
+def own(mode, data, extra=None):
     w = new_window()
     t = server_time(w)
     w.set_selection_owner(CLIPBOARD, t)
@@ -65,7 +74,10 @@ def own(mode, data):
     if d.get_selection_owner(CLIPBOARD) != w:
         sys.exit("could not take the clipboard")
     print("ready", w.id, flush=True)
-    text_target = Xatom.STRING if mode == "latin1" else UTF8
+    text_target = Xatom.STRING if mode in ("latin1", "mislabel") else UTF8
+    offered = [TARGETS, text_target]
+    if mode == "files":
+        offered = [TARGETS, d.intern_atom(extra), UTF8]
     transfer = None  # (requestor, property, offset)
     while True:
         e = d.next_event()
@@ -75,14 +87,27 @@ def own(mode, data):
             if mode == "silent":
                 continue
             if e.target == TARGETS:
-                e.requestor.change_property(e.property, Xatom.ATOM, 32, [TARGETS, text_target])
+                e.requestor.change_property(e.property, Xatom.ATOM, 32, offered)
                 notify(e, e.property)
-            elif e.target == text_target and mode in ("latin1",):
+            elif e.target == text_target and mode in ("latin1", "files"):
                 e.requestor.change_property(e.property, text_target, 8, data)
                 notify(e, e.property)
-            elif e.target == text_target and mode in ("stall", "cutoff", "slow", "short"):
+            elif e.target == text_target and mode == "mislabel":
+                e.requestor.change_property(e.property, UTF8, 8, data)
+                notify(e, e.property)
+            elif e.target == text_target and mode == "format16":
+                padded = data + b"\0" * (len(data) % 2)
+                e.requestor.change_property(e.property, UTF8, 16,
+                                            [int.from_bytes(padded[i:i + 2], "little")
+                                             for i in range(0, len(padded), 2)])
+                notify(e, e.property)
+            elif e.target == text_target and mode == "nothing":
+                e.requestor.delete_property(e.property)
+                notify(e, e.property)
+            elif e.target == text_target and mode in ("stall", "cutoff", "slow", "short", "gone"):
                 e.requestor.change_attributes(event_mask=X.PropertyChangeMask)
-                e.requestor.change_property(e.property, INCR, 32, [len(data)])
+                e.requestor.change_property(e.property, INCR, 32,
+                                            [1 if mode == "gone" else len(data)])
                 notify(e, e.property)
                 transfer = [e.requestor, e.property, 0]
             else:
@@ -106,6 +131,8 @@ def own(mode, data):
                 time.sleep(0.8)
             piece = data[offset:offset + PIECE]
             requestor.change_property(prop, text_target, 8, piece)
+            if mode == "gone" and offset > 0:
+                requestor.delete_property(prop)
             d.flush()
             transfer[2] = offset + len(piece)
             if not piece:
@@ -114,6 +141,22 @@ def own(mode, data):
 
 def owner():
     print(d.get_selection_owner(CLIPBOARD).id if d.get_selection_owner(CLIPBOARD) else 0)
+
+
+def clear(window):
+    target = d.create_resource_object("window", window)
+    target.send_event(event.SelectionClear(time=X.CurrentTime, window=target,
+                                           atom=CLIPBOARD))
+    d.flush()
+
+
+def grab(seconds):
+    d.grab_server()
+    d.sync()
+    print("grabbed", flush=True)
+    time.sleep(seconds)
+    d.ungrab_server()
+    d.sync()
 
 
 def flood(conversions, plain):
@@ -168,9 +211,13 @@ if __name__ == "__main__":
     command = sys.argv[1]
     if command == "own":
         payload = open(sys.argv[3], "rb").read() if len(sys.argv) > 3 else b""
-        own(sys.argv[2], payload)
+        own(sys.argv[2], payload, sys.argv[4] if len(sys.argv) > 4 else None)
     elif command == "owner":
         owner()
+    elif command == "clear":
+        clear(int(sys.argv[2]))
+    elif command == "grab":
+        grab(float(sys.argv[2]))
     elif command == "flood":
         flood(int(sys.argv[2]), int(sys.argv[3]))
     elif command == "read-part":
