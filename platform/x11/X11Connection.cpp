@@ -245,19 +245,29 @@ std::optional<X11PropertyReply> X11Connection::readTransferProperty(std::uint32_
 std::optional<X11Event> X11Connection::nextEvent(Clock::time_point deadline) {
     const XcbEvent event = waitForEventNoThrow(deadline);
     if (!event) return std::nullopt;
-    const std::uint8_t type = eventType(*event);
+    return translate(*event);
+}
+
+std::optional<X11Event> X11Connection::queuedEvent() {
+    const XcbEvent event(xcb_poll_for_queued_event(c_));
+    if (!event) return std::nullopt;
+    return translate(*event);
+}
+
+X11Event X11Connection::translate(const xcb_generic_event_t& event) const {
+    const std::uint8_t type = eventType(event);
     if (type == XCB_SELECTION_NOTIFY) {
-        const auto& notify = reinterpret_cast<const xcb_selection_notify_event_t&>(*event);
+        const auto& notify = reinterpret_cast<const xcb_selection_notify_event_t&>(event);
         return X11SelectionNotify{notify.requestor, notify.selection, notify.target,
                                   notify.property, notify.time};
     }
     if (type == XCB_PROPERTY_NOTIFY) {
-        const auto& notify = reinterpret_cast<const xcb_property_notify_event_t&>(*event);
+        const auto& notify = reinterpret_cast<const xcb_property_notify_event_t&>(event);
         return X11PropertyNotify{notify.window, notify.atom,
                                  notify.state == XCB_PROPERTY_NEW_VALUE};
     }
     if (hasXfixes() && type == xfixesFirstEvent_ + XCB_XFIXES_SELECTION_NOTIFY) {
-        const auto& notify = reinterpret_cast<const xcb_xfixes_selection_notify_event_t&>(*event);
+        const auto& notify = reinterpret_cast<const xcb_xfixes_selection_notify_event_t&>(event);
         const X11OwnerNotify::Kind kind =
             notify.subtype == XCB_XFIXES_SELECTION_EVENT_SET_SELECTION_OWNER
                 ? X11OwnerNotify::Kind::SetOwner

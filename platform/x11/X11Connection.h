@@ -72,6 +72,7 @@ class X11Connection final : public X11SelectionConnection {
     std::optional<X11PropertyReply> readTransferProperty(std::uint32_t offset,
                                                          std::uint32_t length) override;
     std::optional<X11Event> nextEvent(Clock::time_point deadline) override;
+    std::optional<X11Event> queuedEvent() override;
     std::optional<std::string> atomName(X11Atom atom) override;
 
     // After fork the child goes on with this connection: the parent must only let go of its
@@ -87,6 +88,7 @@ class X11Connection final : public X11SelectionConnection {
         return static_cast<Reply*>(awaitReplyBytes(cookie.sequence));
     }
     void* awaitReplyBytes(unsigned int sequence);
+    X11Event translate(const xcb_generic_event_t& event) const;
     [[noreturn]] void throwLostOrSilent() const;
 
     X11Limits limits_;

@@ -111,6 +111,9 @@ class X11SelectionConnection {
                                                                  std::uint32_t length) = 0;
     // The next event, or nothing once the deadline has passed or the connection is lost.
     virtual std::optional<X11Event> nextEvent(Clock::time_point deadline) = 0;
+    // An event that has already arrived, without waiting and without reading the connection
+    // further; nothing when none is left.
+    virtual std::optional<X11Event> queuedEvent() = 0;
     // An atom's name, for messages; nothing when the server knows no such atom or does not say.
     virtual std::optional<std::string> atomName(X11Atom atom) = 0;
     virtual bool broken() const = 0;

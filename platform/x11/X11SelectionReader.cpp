@@ -195,6 +195,7 @@ class SelectionRead {
             whole.format = piece.format;
             if (piece.bytes.empty()) {
                 if (data.size() < expected) throw ShortTransfer{data.size(), expected};
+                checkNothingReplaced(data.size(), expected);
                 return whole;
             }
             try {
@@ -203,6 +204,23 @@ class SelectionRead {
                 tooLarge(std::max(expected, data.size() + piece.bytes.size()));
             }
             deadline = x_.now() + limits_.ownerPatience;
+        }
+    }
+
+    // An owner that writes the next piece before the last one was read replaces it. Replacing a
+    // piece with more text leaves a notice whose piece is gone (checkPiece); replacing it with the
+    // end leaves a notice behind the end. That notice came before the answer that read the end,
+    // so it has arrived by now.
+    void checkNothingReplaced(std::size_t got, std::size_t expected) {
+        while (const std::optional<X11Event> event = x_.queuedEvent()) {
+            const auto* notify = std::get_if<X11PropertyNotify>(&*event);
+            if (notify != nullptr && notify->window == x_.window() &&
+                notify->atom == x_.atoms().transfer && notify->newValue) {
+                fail(
+                    "a piece of the clipboard's text was replaced by the end of the transfer "
+                    "before it was read (after " +
+                    sizeText(got, expected) + ")" + kLeftAsItWas);
+            }
         }
     }
 

@@ -174,6 +174,13 @@ std::optional<X11Event> FakeX11Connection::nextEvent(Clock::time_point deadline)
     }
 }
 
+std::optional<X11Event> FakeX11Connection::queuedEvent() {
+    if (pending_.empty()) return std::nullopt;
+    const X11Event event = pending_.front();
+    pending_.pop_front();
+    return event;
+}
+
 void FakeX11Connection::play(const fake_x11::Action& action) {
     if (const auto* set = std::get_if<fake_x11::SetProperty>(&action)) {
         setProperty(*set);

@@ -140,6 +140,7 @@ class FakeX11Connection final : public platform::X11SelectionConnection {
     std::optional<platform::X11PropertyReply> readTransferProperty(std::uint32_t offset,
                                                                    std::uint32_t length) override;
     std::optional<platform::X11Event> nextEvent(platform::Clock::time_point deadline) override;
+    std::optional<platform::X11Event> queuedEvent() override;
     std::optional<std::string> atomName(X11Atom atom) override;
     bool broken() const override { return broken_; }
     bool silent() const override { return silent_; }

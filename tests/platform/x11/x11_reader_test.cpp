@@ -380,6 +380,19 @@ TEST(x11_reader_test, incremental_transfers_are_strict) {
          {targets, answerIncr(1), piece("\x89PNG", 0ms, kImagePngAtom)},
          error("a piece of the clipboard's text came as image/png in format 8, which is no text "
                "dovlek reads; the clipboard was left as it was")},
+        // The fuzz target found this one: the end written over the last piece before it was read.
+        {"a piece replaced by the end before it is read",
+         {targets, answerIncr(0), piece("hello", 100ms), {0ms, SetProperty{kUtf8, 8, ""}, true}},
+         error("a piece of the clipboard's text was replaced by the end of the transfer before it "
+               "was read (after 0 bytes); the clipboard was left as it was")},
+        {"a piece replaced by another before it is read",
+         {targets,
+          answerIncr(0),
+          piece("hello", 100ms),
+          {0ms, SetProperty{kUtf8, 8, "world"}, true},
+          piece("")},
+         error("a piece of the clipboard's text was gone when it was read (after 5 bytes); the "
+               "clipboard was left as it was")},
         {"pieces of STRING are Latin-1, whatever was asked for",
          {targets, answerIncr(4), piece("caf", 0ms, kString), piece("\xE9", 0ms, kString),
           piece("", 0ms, kString)},
