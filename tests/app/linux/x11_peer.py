@@ -17,6 +17,10 @@ that flood or give up halfway. Used by x11_e2e.sh.
       gone      starts an incremental transfer announcing 1 byte; its second piece is deleted
                 (as any client can) before the requestor reads it
       files TYPE  offers the file list TYPE beside UTF8_STRING, which holds FILE's bytes
+      grab-keep   sends FILE in large pieces; once the requestor has read the end, grabs the
+                  server for 8 s (prints "grabbed"), then lets go and lives 2 s more
+      grab-take   the same, but takes the clipboard with a new window during the grab (prints
+                  "taken <window>") and lives on
   x11_peer.py owner             prints the window that owns the clipboard (0 for none)
   x11_peer.py clear WINDOW      sends WINDOW a SelectionClear for the clipboard, as any client
                                 can, although WINDOW still owns it
@@ -79,6 +83,8 @@ def own(mode, data, extra=None):
     if mode == "files":
         offered = [TARGETS, d.intern_atom(extra), UTF8]
     transfer = None  # (requestor, property, offset)
+    piece_size = 131072 if mode.startswith("grab-") else PIECE
+    ended = None  # (requestor, property) of a transfer whose empty piece is out
     while True:
         e = d.next_event()
         if e.type == X.SelectionClear:
@@ -104,7 +110,8 @@ def own(mode, data, extra=None):
             elif e.target == text_target and mode == "nothing":
                 e.requestor.delete_property(e.property)
                 notify(e, e.property)
-            elif e.target == text_target and mode in ("stall", "cutoff", "slow", "short", "gone"):
+            elif e.target == text_target and mode in ("stall", "cutoff", "slow", "short", "gone",
+                                                      "grab-keep", "grab-take"):
                 e.requestor.change_attributes(event_mask=X.PropertyChangeMask)
                 e.requestor.change_property(e.property, INCR, 32,
                                             [1 if mode == "gone" else len(data)])
@@ -112,6 +119,10 @@ def own(mode, data, extra=None):
                 transfer = [e.requestor, e.property, 0]
             else:
                 notify(e, X.NONE)
+        elif (e.type == X.PropertyNotify and e.state == X.PropertyDelete and ended
+              and (e.window, e.atom) == ended):
+            grab_after_read(mode)
+            return
         elif e.type == X.PropertyNotify and e.state == X.PropertyDelete and transfer:
             requestor, prop, offset = transfer
             if e.window != requestor or e.atom != prop:
@@ -129,7 +140,7 @@ def own(mode, data, extra=None):
                 continue
             if mode == "slow" and offset > 0:
                 time.sleep(0.8)
-            piece = data[offset:offset + PIECE]
+            piece = data[offset:offset + piece_size]
             requestor.change_property(prop, text_target, 8, piece)
             if mode == "gone" and offset > 0:
                 requestor.delete_property(prop)
@@ -137,6 +148,29 @@ def own(mode, data, extra=None):
             transfer[2] = offset + len(piece)
             if not piece:
                 transfer = None
+                if mode.startswith("grab-"):
+                    ended = (requestor, prop)
+
+
+def grab_after_read(mode):
+    """The requestor has read the whole text and now lays it out: the server goes silent before
+    it can ask for the clipboard."""
+    time.sleep(0.5)
+    d.grab_server()
+    d.sync()
+    print("grabbed", flush=True)
+    if mode == "grab-take":
+        w = new_window()
+        w.set_selection_owner(CLIPBOARD, server_time(w))
+        d.sync()
+        print("taken", w.id, flush=True)
+    time.sleep(8)
+    d.ungrab_server()
+    d.sync()
+    time.sleep(2)
+    if mode == "grab-take":
+        while True:
+            time.sleep(1)
 
 
 def owner():
