@@ -1,12 +1,15 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -16,6 +19,7 @@
 
 #include "RequestLock.h"
 #include "Support.h"
+#include "UniqueFd.h"
 
 extern char** environ;
 
@@ -157,6 +161,24 @@ TEST(request_lock_test, no_turns_in_a_directory_of_another_user) {
     const Turns turns = tryTwo(":0");
     EXPECT_FALSE(turns.firstHeld);
     EXPECT_LT(turns.secondWaited, kShortWait);
+}
+
+// The abstract socket names that earlier versions locked with can be bound by any user; holding
+// them must neither delay a request nor take its turn away.
+TEST(request_lock_test, abstract_names_held_elsewhere_do_not_delay) {
+    const testing_support::TempDir temp;
+    const RuntimeDir env(privateDir(temp.path(), "run").string());
+    const std::string name = "pellomar-clipboard-" + std::to_string(::getuid()) + "-:0";
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path + 1, name.data(), name.size());
+    const platform::UniqueFd squatter(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    ASSERT_EQ(::bind(squatter.get(), reinterpret_cast<const sockaddr*>(&address),
+                     static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + name.size())),
+              0);
+    const Turns turns = tryTwo(":0");
+    EXPECT_TRUE(turns.firstHeld);
+    EXPECT_FALSE(turns.secondHeld);
 }
 
 // The lock file is never reached through a link, even in the user's own directory: the link's
