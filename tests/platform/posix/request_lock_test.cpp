@@ -59,7 +59,7 @@ class RuntimeDir {
 };
 
 fs::path privateDir(const fs::path& under, const char* name) {
-    const fs::path dir = under / name;
+    fs::path dir = under / name;
     fs::create_directory(dir);
     ::chmod(dir.c_str(), 0700);
     return dir;
