@@ -104,6 +104,8 @@ int ArrangeX11Clipboard() {
     });
     const int status = ArrangeClipboardReported(served);
     if (status != kExitDone || !served.owned()) return status;
+    // A forked child would hold the turn on with its copy of the lock's descriptor.
+    served.releaseTurn();
     if (platform::serveDetached(served.connection().fd(),
                                 [&served] { served.serveUntilTaken(); })) {
         // The child carries on with the connection; shutting it down here would cut it off.
@@ -130,8 +132,11 @@ int ArrangeWaylandClipboard() {
             "the clipboard cannot be reached: only WAYLAND_DISPLAY is set, and wl-paste and "
             "wl-copy (Debian package wl-clipboard) are not installed"));
     }
-    platform::setErrorBox(ShowDesktopBox);
     platform::WlClipboard clipboard;
+    platform::setErrorBox([&clipboard](const ErrorRecord& record) {
+        clipboard.releaseTurn();
+        ShowDesktopBox(record);
+    });
     return ArrangeClipboardReported(clipboard);
 }
 
