@@ -83,8 +83,8 @@ end_stage ctest-asan $status
 begin_stage fuzz
 status=0
 fuzz/run.sh "${PELLOMAR_FUZZ_SECONDS:-60}" 2>&1 | tee build/fuzz-summary.log || status=$?
-fuzz_clean=$(grep -cE '^[a-z_]+_fuzz: .* exit 0$' build/fuzz-summary.log || true)
-fuzz_failed=$(grep -cE '^[a-z_]+_fuzz: .* exit [1-9][0-9]*$' build/fuzz-summary.log || true)
+fuzz_clean=$(grep -cE '^[a-z0-9_]+_fuzz: .* exit 0$' build/fuzz-summary.log || true)
+fuzz_failed=$(grep -cE '^[a-z0-9_]+_fuzz: .* exit [1-9][0-9]*$' build/fuzz-summary.log || true)
 end_stage fuzz $status
 
 # --- Formatting: every C++ file of the project against .clang-format.

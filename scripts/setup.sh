@@ -5,7 +5,7 @@ set -euo pipefail
 
 declare -A groups=(
   [build]="cmake ninja-build g++ pkg-config qt6-base-dev libxcb1-dev libxcb-xfixes0-dev libxkbcommon-dev qt6-qpa-plugins qt6-wayland wl-clipboard"
-  [test]="gdb googletest libgtest-dev libgmock-dev xvfb xauth xclip xsel xdotool x11-utils x11-apps python3-xlib procps dpkg-dev desktop-file-utils clang-format-14 clang-tidy-14 lintian locales"
+  [test]="gdb googletest libgtest-dev libgmock-dev xvfb xauth xclip xsel xdotool x11-utils x11-apps python3-xlib dbus-x11 procps sway dpkg-dev desktop-file-utils clang-format-14 clang-tidy-14 lintian locales"
   [bench]="libbenchmark-dev hyperfine sqlformat xvfb xauth xclip"
   [fuzz]="clang libclang-rt-14-dev"
   [package]="dpkg-dev file desktop-file-utils lintian"

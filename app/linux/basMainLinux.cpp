@@ -11,6 +11,7 @@
 #include "Desktop.h"
 #include "Diagnostics.h"
 #include "ErrorRecord.h"
+#include "Host.h"
 #include "RequestScope.h"
 #include "StandardDescriptors.h"
 #include "StdioClipboard.h"
@@ -110,6 +111,8 @@ int ArrangeX11Clipboard() {
     // Asked for the clipboard, the server may have gone silent before it said whether it gave
     // it: the serving process finds out and serves the result if so, while this one fails.
     if (!served.owned()) return status;
+    // A forked child would hold the turn on with its copy of the lock's descriptor.
+    served.releaseTurn();
     if (platform::serveDetached(served.connection().fd(),
                                 [&served] { served.serveUntilTaken(); })) {
         // The child carries on with the connection; shutting it down here would cut it off.
@@ -136,8 +139,11 @@ int ArrangeWaylandClipboard() {
             "the clipboard cannot be reached: only WAYLAND_DISPLAY is set, and wl-paste and "
             "wl-copy (Debian package wl-clipboard) are not installed"));
     }
-    platform::setErrorBox(ShowDesktopBox);
     platform::WlClipboard clipboard;
+    platform::setErrorBox([&clipboard](const ErrorRecord& record) {
+        clipboard.releaseTurn();
+        ShowDesktopBox(record);
+    });
     return ArrangeClipboardReported(clipboard);
 }
 
@@ -166,9 +172,48 @@ int ShowTestWindow(platform::DesktopKind) {
 
 #endif
 
+// What a terminal user gets for `dovlek --help`: the modes, the keyword file, the statuses and
+// where to read on. Short on purpose; the man page and the user guide hold the rest.
+void PrintUsage() {
+    const std::string keywordFile = platform::keywordFilePath().string();
+    std::printf(
+        "Usage: dovlek             lay out the SQL on the clipboard (X11 or Wayland)\n"
+        "       dovlek < in.sql    lay out a file: standard input to standard output\n"
+        "       dovlek DEBUG       open the test window\n"
+        "       dovlek --help      this text;  dovlek --version  the version\n"
+        "\n"
+        "Without a display (neither DISPLAY nor WAYLAND_DISPLAY set) standard input and output\n"
+        "stand in for the clipboard. Input is UTF-8; only whitespace is ever changed.\n"
+        "\n"
+        "The layout rules are read at every press from\n"
+        "  %s\n"
+        "Line 1 is a header (layout=structured in it chooses the structured layout); each\n"
+        "further line is keyword,level,kind: kind 1 a word that starts a new line, 2 a leading\n"
+        "word (structured layout only), 0 a symbol that ends its line; level x 4 spaces indent\n"
+        "the text after the keyword.\n"
+        "\n"
+        "Exit status: 0 done, or the clipboard held no text and was left alone; 1 the request\n"
+        "failed and the message said why; 2 an error reported in a box and on standard error\n"
+        "(text that is not UTF-8, a clipboard that cannot be read or written, no display).\n"
+        "A failed request leaves the clipboard as it was.\n"
+        "\n"
+        "More: man dovlek, and the user guide in /usr/share/doc/pellomar/docs/USER-GUIDE.md\n",
+        keywordFile.c_str());
+}
+
 }  // namespace
 
 int Main(const std::vector<std::string>& args) {
+    // Exactly these two argument lists are the terminal's conventions; anything else, `--help`
+    // among other words included, keeps the behaviour that hotkeys and scripts rely on.
+    if (args == std::vector<std::string>{"--help"}) {
+        PrintUsage();
+        return std::fflush(stdout) == 0 && std::ferror(stdout) == 0 ? kExitDone : kExitUncaught;
+    }
+    if (args == std::vector<std::string>{"--version"}) {
+        std::printf("dovlek (Pellomar) %s\n", PELLOMAR_VERSION_TEXT);
+        return std::fflush(stdout) == 0 && std::ferror(stdout) == 0 ? kExitDone : kExitUncaught;
+    }
     const platform::DesktopKind desktop = platform::detectDesktop();
     if (desktop != platform::DesktopKind::None) platform::keepStandardDescriptorsOpen();
     if (WantsTestWindow(ArgumentText(args))) {

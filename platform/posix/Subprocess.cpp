@@ -67,7 +67,8 @@ bool waitForExit(pid_t pid, int* waitStatus, Clock::time_point deadline) {
 }  // namespace
 
 ProgramResult runProgram(const std::vector<std::string>& args, const std::string* input,
-                         bool captureOutput, std::chrono::milliseconds patience) {
+                         bool captureOutput, std::chrono::milliseconds patience,
+                         const char* workingDirectory) {
     const std::string& program = args.front();
     // Standard error goes to an anonymous file rather than a pipe: wl-copy leaves a child behind
     // that holds it open.
@@ -92,6 +93,9 @@ ProgramResult runProgram(const std::vector<std::string>& args, const std::string
         posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
     }
     posix_spawn_file_actions_adddup2(&actions, errFile.get(), STDERR_FILENO);
+    if (workingDirectory != nullptr) {
+        posix_spawn_file_actions_addchdir_np(&actions, workingDirectory);
+    }
     std::vector<char*> argv;
     argv.reserve(args.size() + 1);
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));

@@ -54,6 +54,18 @@ void handleQtMessage(QtMsgType type, const QMessageLogContext& context, const QS
     std::_Exit(2);
 }
 
+// Without a session bus address, the D-Bus library that Qt loads (for accessibility and the
+// platform theme) starts dbus-launch, whose bus daemon outlives dovlek and writes under the home
+// directory: a tool that leaves a box or a window must leave nothing else behind. An address
+// whose socket cannot exist makes every such connection fail at once, and Qt carries on without
+// a bus, as it does on any desktop that has none.
+void noBusWithoutASession() {
+    const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+    if (address == nullptr || *address == '\0') {
+        qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/dev/null/no-session-bus");
+    }
+}
+
 }  // namespace
 
 void installFatalMessageHandler() {
@@ -66,6 +78,7 @@ void startApplication(DesktopKind kind) {
     // The desktop chosen by detectDesktop, not whatever the environment would pick: with both
     // DISPLAY and WAYLAND_DISPLAY set, Qt itself would go to Wayland.
     qputenv("QT_QPA_PLATFORM", qtPlatformName(kind));
+    noBusWithoutASession();
     application = new QApplication(qtArgc, qtArgv);
 }
 

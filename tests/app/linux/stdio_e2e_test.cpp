@@ -221,6 +221,45 @@ TEST(stdio_e2e_test, a_file_on_standard_input_is_filtered_on_a_desktop) {
     }
 }
 
+// A terminal's two conventions, and only those two argument lists: in a desktop session that
+// cannot be reached, with text waiting on a pipe, neither touches the clipboard nor standard
+// input, and neither needs a keyword file; any other list keeps clipboard mode.
+TEST(stdio_e2e_test, help_and_version_are_exactly_those_arguments) {
+    struct Case {
+        const char* what;
+        std::vector<std::string> args;
+        int status;
+        std::string outStart;  // empty: nothing on standard output
+    };
+    const Case cases[] = {
+        {"--help", {"--help"}, 0, "Usage: dovlek "},
+        {"--version", {"--version"}, 0, "dovlek (Pellomar) " PELLOMAR_VERSION_TEXT "\n"},
+        {"--help with another word is clipboard mode", {"--help", "x"}, 2, ""},
+        {"-h is no option", {"-h"}, 2, ""},
+        {"--version twice is clipboard mode", {"--version", "--version"}, 2, ""},
+    };
+    const Installed dovlek(DOVLEK_PATH);  // no keyword file beside it
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Outcome o = dovlek.run({.input = "select a from t\n",
+                                      .args = c.args,
+                                      .env = {{"DISPLAY", ":65000"}},
+                                      .inputThroughPipe = true});
+        EXPECT_EQ(o.status, c.status);
+        if (c.outStart.empty()) {
+            EXPECT_EQ(o.out, "");
+            EXPECT_NE(o.err, "");  // the display that cannot be reached
+        } else {
+            EXPECT_EQ(o.out.substr(0, c.outStart.size()), c.outStart);
+            EXPECT_EQ(o.err, "");
+        }
+    }
+    const Outcome help = dovlek.run({.args = {"--help"}});
+    EXPECT_NE(help.out.find(dovlek.dir().string() + "/KEYWORD_ARRANGE.CSV"), std::string::npos)
+        << "the usage names the keyword file's place:\n"
+        << help.out;
+}
+
 // The keyword file is read in the locale's charset. One TSCII byte can stand for four Tamil
 // characters, more than the decoder once made room for; a header the charset cannot decode is
 // no row and fails nothing.

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# dovlek with WAYLAND_DISPLAY alone. No compositor runs in CI: where a case needs one that
-# answers, a socket that accepts connections stands in for it, and scripts stand in for
-# wl-paste and wl-copy. Usage: wayland_e2e.sh CASE PATH/TO/dovlek
+# dovlek with WAYLAND_DISPLAY alone, without a real compositor (sway_e2e.sh runs one): where a
+# case needs one that answers, a socket that accepts connections stands in for it, and scripts
+# stand in for wl-paste and wl-copy. Usage: wayland_e2e.sh CASE PATH/TO/dovlek
 set -euo pipefail
 case_name=$1
 built_dovlek=$2

@@ -248,6 +248,35 @@ missing_keyword_file_box)
     no_server || fail "dovlek took the clipboard"
     ;;
 
+box_and_window_leave_no_bus_behind)
+    # A bare X session: no session bus, and dbus-launch installed (it would start a bus daemon
+    # that outlives dovlek and writes under the home directory). Neither the box nor the test
+    # window may leave a process or a file behind.
+    command -v dbus-launch >/dev/null || fail "dbus-launch (dbus-x11) is not installed"
+    unset DBUS_SESSION_BUS_ADDRESS
+    export HOME=$tmp/home
+    mkdir -p "$HOME"
+    clip_set_text 'select a from t'
+    run_dovlek_through_box
+    expect_status 1
+    "$dovlek" DEBUG >"$tmp/out" 2>"$tmp/err" &
+    pid=$!
+    started_pids+=("$pid")
+    window=$(find_window $'^\uff83\uff7d\uff84\u753b\u9762$') || true
+    [[ -n $window ]] || fail "no window titled ﾃｽﾄ画面 appeared"
+    timeout 10 /usr/bin/python3 "$here/close_window.py" "$window"
+    wait_dovlek "$pid"
+    expect_status 0
+    # Only this case's home tells its processes from those of cases running beside it.
+    for bus in $(pgrep -f '^(dbus-launch|/usr/bin/dbus-daemon)' || true); do
+        if tr '\0' '\n' <"/proc/$bus/environ" 2>/dev/null | grep -qxF "HOME=$HOME"; then
+            fail "a bus process was left behind: $(tr '\0' ' ' <"/proc/$bus/cmdline")"
+        fi
+    done
+    left=$(find "$HOME" -mindepth 1 | head -5)
+    [[ -z $left ]] || fail "files left under the home directory: $left"
+    ;;
+
 test_window)
     worked_example_rows
     clip_set_text 'left alone'

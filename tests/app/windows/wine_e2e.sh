@@ -371,7 +371,7 @@ installer)
     step "a keyword file that is still the previous default follows the new default"
     # As an install before the switch to structured layout left it: the classic default, and
     # the same beside it as the default to compare with.
-    previous=$here/../../packaging/previous-defaults/classic-8909293.CSV
+    previous=$here/../../../packaging/previous-defaults/classic-8909293.CSV
     cp "$previous" "$target/KEYWORD_ARRANGE.CSV"
     cp "$previous" "$target/KEYWORD_ARRANGE.default.csv"
     clip_set_text 'select a from t left join u on u.id = t.id'
