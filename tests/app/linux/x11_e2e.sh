@@ -752,7 +752,7 @@ grabbed_server)
     ;;
 
 silent_after_asking)
-    # The server goes silent (grabbed for 8 s) after dovlek has read the text and before it
+    # The server goes silent (grabbed for 15 s) after dovlek has read the text and before it
     # asks for the clipboard: dovlek exits 2 after 5 seconds saying so, and the process it
     # leaves behind serves the result once the server gives it the clipboard...
     worked_example_rows
@@ -765,7 +765,7 @@ silent_after_asking)
     expect_status 2
     grep -q grabbed "$tmp/owner.out" || fail "the owner did not grab the server"
     expect_err "75:Path/File access error: the X server stopped answering (nothing for 5 seconds) after dovlek asked it for the clipboard; the result is on the clipboard only if the server hands it over when it answers again"
-    wait_until 15 eval '[[ $(peer owner) != "$owner_window" ]]' || fail "the clipboard was not handed over"
+    wait_until 25 eval '[[ $(peer owner) != "$owner_window" ]]' || fail "the clipboard was not handed over"
     [[ -n $(serving_pids) ]] || fail "no process serves the result"
     clip_get >"$tmp/got"
     cmp -s "$tmp/got" "$tmp/want" || fail "the result is not on the clipboard"
@@ -778,7 +778,7 @@ silent_after_asking)
     expect_status 2
     wait_until 5 grep -q '^taken' "$tmp/owner.out" || fail "the owner did not take the clipboard"
     taker=$(awk '/^taken/ {print $2}' "$tmp/owner.out")
-    wait_until 15 no_server || fail "the serving process did not end although the clipboard was refused"
+    wait_until 25 no_server || fail "the serving process did not end although the clipboard was refused"
     expect_owner "$taker"
     ;;
 

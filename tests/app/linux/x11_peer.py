@@ -17,8 +17,8 @@ that flood or give up halfway. Used by x11_e2e.sh.
       gone      starts an incremental transfer announcing 1 byte; its second piece is deleted
                 (as any client can) before the requestor reads it
       files TYPE  offers the file list TYPE beside UTF8_STRING, which holds FILE's bytes
-      grab-keep   sends FILE in large pieces; once the requestor has read the end, grabs the
-                  server for 8 s (prints "grabbed"), then lets go and lives 2 s more
+      grab-keep   sends FILE in large pieces; half a second after the requestor has read the end,
+                  grabs the server for 15 s (prints "grabbed"), then lets go and lives 2 s more
       grab-take   the same, but takes the clipboard with a new window during the grab (prints
                   "taken <window>") and lives on
   x11_peer.py owner             prints the window that owns the clipboard (0 for none)
@@ -164,7 +164,8 @@ def grab_after_read(mode):
         w.set_selection_owner(CLIPBOARD, server_time(w))
         d.sync()
         print("taken", w.id, flush=True)
-    time.sleep(8)
+    # Longer than the requestor's layout and its 5 seconds of waiting together.
+    time.sleep(15)
     d.ungrab_server()
     d.sync()
     time.sleep(2)
