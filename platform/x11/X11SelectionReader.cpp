@@ -155,7 +155,15 @@ class SelectionRead {
                 fail("the program that holds the clipboard said it handed over " + name +
                      " but wrote nothing" + kLeftAsItWas);
             }
-            if (first.type != x_.atoms().incr) return first;
+            if (first.type != x_.atoms().incr) {
+                // An answer is written once; one written over before it was read is not the
+                // answer that was announced. (After INCR the notices are the pieces to come.)
+                if (writtenSinceRead()) {
+                    fail("the program that holds the clipboard wrote its answer (asked for " +
+                         name + ") again before it was read" + kLeftAsItWas);
+                }
+                return first;
+            }
             std::uint32_t hint = 0;
             if (first.bytes.size() >= sizeof hint) std::memcpy(&hint, first.bytes.data(), 4);
             return readIncrementally(hint, target != x_.atoms().targets);
@@ -209,19 +217,27 @@ class SelectionRead {
 
     // An owner that writes the next piece before the last one was read replaces it. Replacing a
     // piece with more text leaves a notice whose piece is gone (checkPiece); replacing it with the
-    // end leaves a notice behind the end. That notice came before the answer that read the end,
-    // so it has arrived by now.
+    // end leaves a notice behind the end.
     void checkNothingReplaced(std::size_t got, std::size_t expected) {
+        if (writtenSinceRead()) {
+            fail(
+                "a piece of the clipboard's text was replaced by the end of the transfer "
+                "before it was read (after " +
+                sizeText(got, expected) + ")" + kLeftAsItWas);
+        }
+    }
+
+    // Whether our property got a new value after the one just read: the notice of that write
+    // came before the answer to our read, so it has arrived by now. The other events waiting are
+    // of no more use to a read that is done (an owner that quits once it has answered, say).
+    bool writtenSinceRead() {
+        bool written = false;
         while (const std::optional<X11Event> event = x_.queuedEvent()) {
             const auto* notify = std::get_if<X11PropertyNotify>(&*event);
-            if (notify != nullptr && notify->window == x_.window() &&
-                notify->atom == x_.atoms().transfer && notify->newValue) {
-                fail(
-                    "a piece of the clipboard's text was replaced by the end of the transfer "
-                    "before it was read (after " +
-                    sizeText(got, expected) + ")" + kLeftAsItWas);
-            }
+            written = written || (notify != nullptr && notify->window == x_.window() &&
+                                  notify->atom == x_.atoms().transfer && notify->newValue);
         }
+        return written;
     }
 
     // A piece must be there, have the type of the pieces before it, and be text in format 8 when

@@ -445,6 +445,13 @@ TEST(x11_reader_test, converted_but_wrote_nothing) {
          {notifyFor({})},
          error("the program that holds the clipboard said it handed over TARGETS but wrote "
                "nothing; the clipboard was left as it was")},
+        // Found by the fuzz target: three answers to one request, the last a STRING.
+        {"an answer written over before it was read",
+         {answerTargets({kUtf8}),
+          answer(kUtf8, "first"),
+          {0ms, Answer{SetProperty{kString, 8, "second"}}, true}},
+         error("the program that holds the clipboard wrote its answer (asked for UTF8_STRING) "
+               "again before it was read; the clipboard was left as it was")},
         {"an empty text is no missing one", {answerTargets({kUtf8}), answer(kUtf8, "")}, utf8("")},
     };
     for (const Case& c : cases) expectRead(c);
