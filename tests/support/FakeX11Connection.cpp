@@ -128,6 +128,10 @@ std::optional<std::string> FakeX11Connection::atomName(X11Atom atom) {
 void FakeX11Connection::requestConversion(X11Atom target, X11Time time) {
     if (broken_) return;
     deleteProperty();
+    // A new time starts a new attempt: the reader passes over answers with the time before.
+    if (time != requestTime_ && requestTime_ != platform::kX11CurrentTime)
+        staleTime_ = requestTime_;
+    answeredAt_.reset();
     previousRequestTime_ = requestTime_;
     requestTarget_ = target;
     requestTime_ = time;
@@ -232,6 +236,11 @@ void FakeX11Connection::notify(const fake_x11::Notify& notify) {
     event.property = notify.refuse ? kX11None : kFakeAtoms.transfer;
     event.time =
         notify.previousRequestTime ? previousRequestTime_ : notify.time.value_or(requestTime_);
+    const bool answers = event.requestor == kReaderWindow &&
+                         event.selection == kFakeAtoms.clipboard &&
+                         event.target == requestTarget_ && event.property != kX11None &&
+                         !(event.time == staleTime_ && staleTime_ != platform::kX11CurrentTime);
+    if (answers && !answeredAt_) answeredAt_ = writes_.size();
     pending_.push_back(event);
 }
 
@@ -243,21 +252,25 @@ void FakeX11Connection::changeOwner(const fake_x11::OwnerChange& change) {
 }
 
 std::string FakeX11Connection::ownerWrote() const {
-    const auto incr = std::find_if(writes_.begin(), writes_.end(), [](const Write& write) {
-        return write.type == kFakeAtoms.incr;
-    });
-    std::string text;
-    if (incr == writes_.end()) {
-        for (const Write& write : writes_) {
-            if (write.startsPiece) text.clear();
-            text += write.data;
+    // The answer is the property as it was when the owner announced it; writes before that
+    // replaced one another.
+    const std::size_t answered = answeredAt_.value_or(writes_.size());
+    X11Atom type = kX11None;
+    std::string value;
+    for (std::size_t i = 0; i < answered; ++i) {
+        if (writes_[i].startsPiece) {
+            value.clear();
+            type = writes_[i].type;
         }
-        return text;
+        value += writes_[i].data;
     }
-    for (auto write = incr + 1; write != writes_.end(); ++write) {
-        if (write->type == kFakeAtoms.incr) continue;
-        if (write->startsPiece && write->data.empty()) break;
-        text += write->data;
+    if (type != kFakeAtoms.incr) return value;
+    std::string text;
+    for (std::size_t i = answered; i < writes_.size(); ++i) {
+        const Write& write = writes_[i];
+        if (write.type == kFakeAtoms.incr) continue;
+        if (write.startsPiece && write.data.empty()) break;
+        text += write.data;
     }
     return text;
 }

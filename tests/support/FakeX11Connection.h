@@ -152,10 +152,11 @@ class FakeX11Connection final : public platform::X11SelectionConnection {
     std::size_t propertyReads() const { return propertyReads_; }
     // The script steps played so far.
     std::size_t stepsPlayed() const { return next_; }
-    // The text that the owner gave for the reader's latest request: the pieces it wrote after
-    // the INCR property, in order, up to the empty one; without INCR, the property as last
-    // written. A replacing write starts a piece, an append adds to it; a piece that the owner
-    // replaced before it was read counts too, so a faithful reader returns this or fails.
+    // The text that the owner gave for the reader's latest request: the property as it was when
+    // the owner announced its answer (SelectionNotify); when that was INCR, the pieces written
+    // after it, in order, up to the empty one. A replacing write starts a piece, an append adds
+    // to it; a piece that the owner replaced before it was read counts too, so a faithful reader
+    // returns this or fails.
     std::string ownerWrote() const;
     // Every byte the owner wrote into our property since the reader's latest request.
     std::string ownerWroteAll() const;
@@ -197,6 +198,8 @@ class FakeX11Connection final : public platform::X11SelectionConnection {
     X11Atom requestTarget_ = platform::kX11None;
     X11Time requestTime_ = platform::kX11CurrentTime;
     X11Time previousRequestTime_ = platform::kX11CurrentTime;
+    X11Time staleTime_ = platform::kX11CurrentTime;  // the time of the attempt before
+    std::optional<std::size_t> answeredAt_;          // writes_ before the answer the reader takes
     std::vector<X11Atom> requested_;
     std::vector<Write> writes_;  // since the latest request
     std::size_t propertyReads_ = 0;
