@@ -137,6 +137,7 @@ class SelectionRead {
         for (;;) {
             const std::optional<X11Event> event = nextEvent(deadline);
             if (!event) {
+                serverStillAnswers();
                 fail("the program that holds the clipboard did not answer within " +
                      patienceText(limits_.ownerPatience) + " (asked for " + name + ")" +
                      kLeftAsItWas);
@@ -187,6 +188,7 @@ class SelectionRead {
         for (;;) {
             const std::optional<X11Event> event = nextEvent(deadline);
             if (!event) {
+                serverStillAnswers();
                 fail("the transfer of the clipboard's text stopped after " +
                      sizeText(data.size(), expected) + " (nothing came for " +
                      patienceText(limits_.ownerPatience) + ")" + kLeftAsItWas);
@@ -284,6 +286,12 @@ class SelectionRead {
             if (reply->bytesAfter == 0) return property;
             offset += static_cast<std::uint32_t>(length / 4);
         }
+    }
+
+    // A grabbed server passes on no answer of the owner either: one round trip tells the two
+    // apart, so that the message (and the box, which needs the server) is the right one.
+    void serverStillAnswers() {
+        if (!x_.clipboardOwner()) lost();
     }
 
     // The next event; a lost connection is an error, where an event's absence is the caller's.

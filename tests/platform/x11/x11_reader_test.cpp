@@ -491,6 +491,11 @@ TEST(x11_reader_test, the_server_ends_or_goes_silent) {
          {targets, answerIncr(11), piece("hello "), piece("world"), silent},
          error(silentText)},
         {"silent when asked who owns the clipboard", {refuse(), silent}, error(silentText)},
+        // The owner's silence is the server's when the server does not answer either.
+        {"silent before the owner answers", {silent}, error(silentText)},
+        {"silent in the middle of a transfer",
+         {targets, answerIncr(11), piece("hello "), silent},
+         error(silentText)},
         {"silent while the owner is asked again", {otherOwner(), silent}, error(silentText)},
         {"a shorter patience, as tests pass it",
          {targets, silent},
