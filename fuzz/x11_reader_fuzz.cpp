@@ -1,6 +1,6 @@
 // The X11 reader against an owner that does whatever the input says: answers of any type, format
 // and size, INCR pieces that stall, end early or never end, lists of thousands of targets,
-// notices for other requests, owner changes, a lost connection, all at any moment on a fake
+// notices for other requests, owner changes, a lost or silent server, all at any moment on a fake
 // clock. Every input must end, in bounded time and memory, with a text or no text, or a
 // MorvantError (75): never a crash, a hang or another exception.
 //
@@ -27,10 +27,7 @@ namespace {
 
 // The stricter oracle: a text read is exactly what the owner wrote for the request that was
 // answered, in order, up to an incremental transfer's empty piece (FakeX11Connection::ownerWrote).
-// Off while the reader still departs from it: it loses a piece that the owner replaces before it
-// is read, takes a notice of a property that is gone for the empty piece, and appends a property
-// of another type (INCR again) to the text. Turning it on is this one line.
-constexpr bool kOwnerWroteOracle = false;
+constexpr bool kOwnerWroteOracle = true;
 
 class Input {
   public:
@@ -81,6 +78,8 @@ X11Atom atom(Input& in) {
                              kImagePngAtom,
                              kAtomAtom,
                              kIntegerAtom,
+                             kFakeAtoms.text,
+                             kFakeAtoms.fileLists[1],
                              platform::kX11None};
     return choice < 240 ? known[choice % std::size(known)] : in.word();
 }
@@ -110,7 +109,7 @@ std::vector<X11Atom> atomList(Input& in) {
 
 fake_x11::Action action(Input& in) {
     using namespace fake_x11;
-    switch (in.byte() % 10) {
+    switch (in.byte() % 11) {
         case 0:
             return Answer{SetProperty{atom(in), format(in), data(in)}};
         case 1: {
@@ -158,7 +157,9 @@ fake_x11::Action action(Input& in) {
                 kReaderWindow, which == 1 ? kFakeAtoms.transfer : kFakeAtoms.clock, true}};
         }
         case 8:
-            return Disconnect{};
+            return Disconnect{.keepEvents = (in.byte() & 1) != 0};
+        case 9:
+            return ServerSilent{};
         default:
             return SetProperty{kFakeAtoms.utf8String, 8, ""};
     }
@@ -184,9 +185,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     FakeX11Connection fake(std::move(script), fakeOptions);
     try {
         X11Time time = fake.serverTime();
-        const std::optional<platform::ClipboardBytes> read =
-            platform::readClipboard(fake, &time, limits);
-        if (read) {
+        const platform::ClipboardRead found = platform::readClipboard(fake, &time, limits);
+        fuzzing::require(!(found.files && found.text), "a list of files is never read as text");
+        if (const std::optional<platform::ClipboardBytes>& read = found.text) {
             // Nothing invented: every byte came from what the owner wrote for the request.
             fuzzing::require(read->bytes.size() <= fake.ownerWroteAll().size(),
                              "the text read is no longer than what the owner wrote");

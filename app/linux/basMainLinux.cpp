@@ -100,10 +100,17 @@ int ArrangeX11Clipboard() {
     platform::X11Clipboard& served = *clipboard;
     platform::setErrorBox([&served](const ErrorRecord& record) {
         served.releaseTurn();
+        // A box needs the server that just stopped answering: it would hang the press.
+        if (served.serverSilent()) {
+            platform::printDiagnostic(formatError(record));
+            return;
+        }
         ShowDesktopBox(record);
     });
     const int status = ArrangeClipboardReported(served);
-    if (status != kExitDone || !served.owned()) return status;
+    // Asked for the clipboard, the server may have gone silent before it said whether it gave
+    // it: the serving process finds out and serves the result if so, while this one fails.
+    if (!served.owned()) return status;
     // A forked child would hold the turn on with its copy of the lock's descriptor.
     served.releaseTurn();
     if (platform::serveDetached(served.connection().fd(),
@@ -112,14 +119,14 @@ int ArrangeX11Clipboard() {
         // Nothing else is left to tidy, and the hotkey waits for this process to end.
         served.connection().leaveToChild();
         std::fflush(nullptr);
-        std::_Exit(kExitDone);
+        std::_Exit(status);
     }
     // Without a child the result is served from here, or it would be lost with this process.
     platform::printDiagnostic(
         "cannot start a process of its own to keep the result on the clipboard; dovlek serves "
         "it until another program takes the clipboard");
     served.serveUntilTaken();
-    return kExitDone;
+    return status;
 }
 
 // Wayland alone: wl-copy keeps serving the result by itself; Qt is loaded only for a box.

@@ -10,10 +10,6 @@ namespace {
 constexpr std::array<std::string_view, 5> kPlainText = {"text/plain;charset=utf-8", "text/plain",
                                                         "UTF8_STRING", "STRING", "TEXT"};
 
-constexpr std::array<std::string_view, 4> kFileLists = {
-    "text/uri-list", "x-special/gnome-copied-files", "x-special/mate-copied-files",
-    "application/x-kde4-urilist"};
-
 bool among(std::string_view type, const auto& names) {
     return std::find(names.begin(), names.end(), type) != names.end();
 }
@@ -25,7 +21,7 @@ bool isPlainTextType(std::string_view type) {
 }
 
 bool isFileListType(std::string_view type) {
-    return among(type, kFileLists);
+    return among(type, kFileListTypes);
 }
 
 }  // namespace pellomar::platform

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <string_view>
 
 namespace pellomar::platform {
@@ -15,5 +16,11 @@ bool isPlainTextType(std::string_view type);
 // A list of copied files: text/uri-list and the file managers' own types (GNOME's Files and
 // Nautilus-like managers, MATE's Caja, KDE's Dolphin).
 bool isFileListType(std::string_view type);
+
+// The same names, for a host that must name them to the server before it can recognise them
+// (X11 interns each as an atom).
+inline constexpr std::array<std::string_view, 4> kFileListTypes = {
+    "text/uri-list", "x-special/gnome-copied-files", "x-special/mate-copied-files",
+    "application/x-kde4-urilist"};
 
 }  // namespace pellomar::platform

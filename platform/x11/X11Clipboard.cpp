@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "Diagnostics.h"
 #include "ErrorRecord.h"
 #include "TextCodec.h"
 #include "X11SelectionReader.h"
@@ -54,7 +55,12 @@ X11Clipboard::X11Clipboard(const X11Limits& limits)
 std::optional<std::u16string> X11Clipboard::text() {
     turn_.acquire();
     readTime_ = connection_.serverTime();
-    readBytes_ = readClipboard(connection_, &readTime_, limits_);
+    ClipboardRead read = readClipboard(connection_, &readTime_, limits_);
+    if (read.files) {
+        printDiagnostic("the clipboard holds files, not text; it was left as it was");
+        return std::nullopt;
+    }
+    readBytes_ = std::move(read.text);
     return decoded(readBytes_);
 }
 
@@ -72,14 +78,26 @@ void X11Clipboard::setText(const std::u16string& text) {
         // With the time at which the read began, the server refuses the change if any program
         // set the clipboard since then: what it holds now may be newer than what was laid out.
         xcb_set_selection_owner(c, window, clipboard, time);
-        XcbPtr<xcb_get_selection_owner_reply_t> owner(
-            xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, clipboard), nullptr));
+        const std::optional<X11Window> owner = connection_.clipboardOwner();
+        if (!owner && connection_.silent()) {
+            // The server may still grant the request once it answers again: the serving process
+            // finds out, and serves the result only then.
+            ownedSince_ = time;
+            owned_ = true;
+            ownershipUnknown_ = true;
+            throw MorvantError(ErrorNumber::PathFileAccessError,
+                               "the X server stopped answering (nothing for " +
+                                   patienceText(limits_.serverPatience) +
+                                   ") after dovlek asked it for the clipboard; the result is "
+                                   "on the clipboard only if the server hands it over when it "
+                                   "answers again");
+        }
         if (!owner) {
             throw MorvantError(ErrorNumber::PathFileAccessError,
                                "the connection to the X server was lost before the result was "
                                "written; the clipboard was left as it was");
         }
-        if (owner->owner == window) {
+        if (*owner == window) {
             ownedSince_ = time;
             owned_ = true;
             return;
@@ -88,7 +106,8 @@ void X11Clipboard::setText(const std::u16string& text) {
         // changes nothing that matters; a second press of the hotkey that was quicker has already
         // put this very result there. Anything else is new content, which is kept.
         time = connection_.serverTime();
-        const std::optional<ClipboardBytes> now = readClipboard(connection_, &time, limits_);
+        const ClipboardRead read = readClipboard(connection_, &time, limits_);
+        const std::optional<ClipboardBytes>& now = read.text;
         if (now && !now->latin1 && now->bytes == resultUtf8_) return;
         const bool sameAsRead = now && readBytes_ && now->latin1 == readBytes_->latin1 &&
                                 now->bytes == readBytes_->bytes;
@@ -98,6 +117,13 @@ void X11Clipboard::setText(const std::u16string& text) {
 }
 
 void X11Clipboard::serveUntilTaken() noexcept {
+    if (ownershipUnknown_) {
+        // The serving process waits for the server as long as it takes: a grab must not end it.
+        xcb_connection_t* c = connection_.get();
+        const XcbPtr<xcb_get_selection_owner_reply_t> owner(xcb_get_selection_owner_reply(
+            c, xcb_get_selection_owner(c, connection_.atoms().clipboard), nullptr));
+        if (!owner || owner->owner != connection_.window()) return;
+    }
     serveSelection(connection_, resultUtf8_, ownedSince_, limits_);
 }
 

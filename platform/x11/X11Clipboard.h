@@ -31,8 +31,12 @@ class X11Clipboard final : public Clipboard {
     void clear() override {}
     void setText(const std::u16string& text) override;
 
-    // Whether this process now owns the clipboard and must serve the result.
+    // Whether this process now owns the clipboard and must serve the result; also when it asked
+    // for the clipboard and the server stopped answering (serveUntilTaken serves only if the
+    // server granted it).
     bool owned() const { return owned_; }
+    // The X server stopped answering: nothing more, not even a box, can be shown on it.
+    bool serverSilent() const { return connection_.silent(); }
     // Serves the result until another program takes the clipboard (transfers in flight are
     // finished first) or the connection to the server is lost. Never throws.
     void serveUntilTaken() noexcept;
@@ -52,6 +56,7 @@ class X11Clipboard final : public Clipboard {
     std::string resultUtf8_;
     xcb_timestamp_t ownedSince_ = XCB_CURRENT_TIME;
     bool owned_ = false;
+    bool ownershipUnknown_ = false;
 };
 
 }  // namespace pellomar::platform

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
+#include <string>
 #include <type_traits>
 
 #include "X11Limits.h"
@@ -62,6 +63,7 @@ class X11Connection final : public X11SelectionConnection {
     // The same without throwing: also nullptr when the connection is broken (see broken()).
     XcbEvent waitForEventNoThrow(Clock::time_point deadline);
     bool broken() const override;
+    bool silent() const override { return silent_; }
 
     // The reader's view (X11SelectionConnection.h).
     Clock::time_point now() const override { return Clock::now(); }
@@ -70,6 +72,8 @@ class X11Connection final : public X11SelectionConnection {
     std::optional<X11PropertyReply> readTransferProperty(std::uint32_t offset,
                                                          std::uint32_t length) override;
     std::optional<X11Event> nextEvent(Clock::time_point deadline) override;
+    std::optional<X11Event> queuedEvent() override;
+    std::optional<std::string> atomName(X11Atom atom) override;
 
     // After fork the child goes on with this connection: the parent must only let go of its
     // descriptor at exit, never shut the shared socket down.
@@ -77,6 +81,16 @@ class X11Connection final : public X11SelectionConnection {
     int fd() const;
 
   private:
+    // The reply to a request, awaited for limits_.serverPatience at most: nullptr after an
+    // error, a lost connection, or a server that did not answer in time (then silent()).
+    template <typename Reply, typename Cookie>
+    Reply* awaitReply(Cookie cookie) {
+        return static_cast<Reply*>(awaitReplyBytes(cookie.sequence));
+    }
+    void* awaitReplyBytes(unsigned int sequence);
+    X11Event translate(const xcb_generic_event_t& event) const;
+    [[noreturn]] void throwLostOrSilent() const;
+
     X11Limits limits_;
     xcb_connection_t* c_ = nullptr;
     xcb_window_t window_ = XCB_NONE;
@@ -84,6 +98,7 @@ class X11Connection final : public X11SelectionConnection {
     std::uint8_t xfixesFirstEvent_ = 0;
     std::size_t maxRequestBytes_ = 0;
     bool leftToChild_ = false;
+    bool silent_ = false;
 };
 
 // The type of an event without the bit that marks events sent by other clients.

@@ -13,8 +13,10 @@ struct X11Limits {
     // How long the clipboard's owner may take to answer, and how long an incremental transfer
     // may go without progress, in either direction (reading and serving).
     std::chrono::milliseconds ownerPatience{5'000};
-    // How long the X server may take to report the change of our own property that tells the
-    // server time. It answers at once; this only guards against a server that hangs.
+    // How long a press waits for any answer of the X server itself (a connection's set-up, a
+    // reply, the change of our own property that tells the server time). It answers at once;
+    // this bounds a server that another client has grabbed, or that was stopped. The serving
+    // process waits without a limit: a grab must not end it.
     std::chrono::milliseconds serverPatience{5'000};
     // Reads that start again because the owner changed or a transfer ended short, and writes
     // that find the clipboard taken by a program that holds the same text, before giving up.
@@ -38,6 +40,12 @@ inline std::string patienceText(std::chrono::milliseconds patience) {
     if (patience.count() % 1000 != 0) return std::to_string(patience.count()) + " ms";
     const auto seconds = patience.count() / 1000;
     return std::to_string(seconds) + (seconds == 1 ? " second" : " seconds");
+}
+
+// Why a press ended while the server was silent, before it asked for the clipboard.
+inline std::string serverSilentText(std::chrono::milliseconds patience) {
+    return "the X server stopped answering (nothing for " + patienceText(patience) +
+           "; another program may hold it grabbed); the clipboard was left as it was";
 }
 
 }  // namespace pellomar::platform

@@ -6,11 +6,14 @@
 // without a server: X11Connection is the real connection, and the tests and the fuzz target
 // hand the reader one that plays a scripted owner on a clock of its own.
 
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <variant>
+
+#include "ClipboardTypes.h"
 
 namespace pellomar::platform {
 
@@ -39,6 +42,9 @@ struct X11Atoms {
     X11Atom atomPair = kX11None;
     X11Atom transfer = kX11None;  // our window's property that conversions are put into
     X11Atom clock = kX11None;     // our window's property touched to learn the server time
+    X11Atom text = kX11None;      // TEXT: any text form the owner likes
+    // The types of kFileListTypes, in its order.
+    std::array<X11Atom, kFileListTypes.size()> fileLists{};
 };
 
 // The owner's answer to a conversion (SelectionNotify).
@@ -92,18 +98,28 @@ class X11SelectionConnection {
     // A real server timestamp. Events that arrive before it are dropped. Fails (75) when the
     // server does not answer or the connection is lost.
     virtual X11Time serverTime() = 0;
-    // The clipboard's owner (None when nobody owns it), or nothing when the connection is lost.
+    // The clipboard's owner (None when nobody owns it), or nothing when the connection is lost or
+    // the server stopped answering.
     virtual std::optional<X11Window> clipboardOwner() = 0;
     // Deletes our transfer property and asks the clipboard's owner to convert to target into it.
     virtual void requestConversion(X11Atom target, X11Time time) = 0;
     // GetProperty of our transfer property from offset (in 4-byte units), at most length units,
     // deleting it once nothing is left after the part returned. Nothing when the server refused
-    // (no memory for the reply, an offset past the end) or the connection is lost.
+    // (no memory for the reply, an offset past the end), the connection is lost, or the server
+    // stopped answering. A property that does not exist comes back with type None.
     virtual std::optional<X11PropertyReply> readTransferProperty(std::uint32_t offset,
                                                                  std::uint32_t length) = 0;
     // The next event, or nothing once the deadline has passed or the connection is lost.
     virtual std::optional<X11Event> nextEvent(Clock::time_point deadline) = 0;
+    // An event that has already arrived, without waiting and without reading the connection
+    // further; nothing when none is left.
+    virtual std::optional<X11Event> queuedEvent() = 0;
+    // An atom's name, for messages; nothing when the server knows no such atom or does not say.
+    virtual std::optional<std::string> atomName(X11Atom atom) = 0;
     virtual bool broken() const = 0;
+    // The server left a request unanswered for as long as a press waits (X11Limits::
+    // serverPatience): grabbed by another client, or stopped. Nothing more can be asked of it.
+    virtual bool silent() const = 0;
 };
 
 }  // namespace pellomar::platform

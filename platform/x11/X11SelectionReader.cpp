@@ -46,66 +46,98 @@ class SelectionRead {
                   X11Time staleTime)
         : x_(x), limits_(limits), time_(time), staleTime_(staleTime) {}
 
-    std::optional<ClipboardBytes> run() {
+    ClipboardRead run() {
         const X11Atoms& atoms = x_.atoms();
-        std::optional<std::string> targets = convert(atoms.targets, "TARGETS");
+        std::optional<Property> targets = convert(atoms.targets, "TARGETS");
         if (!targets) return withoutTargets();
-        const X11Atom chosen = chooseTarget(*targets);
-        if (chosen == kX11None) return std::nullopt;  // no text on offer: not ours to replace
-        const char* name = chosen == kX11AtomString     ? "STRING"
-                           : chosen == atoms.utf8String ? "UTF8_STRING"
-                                                        : "text/plain;charset=utf-8";
-        std::optional<std::string> text = convert(chosen, name);
+        const std::vector<X11Atom> offered = atomList(targets->bytes);
+        const auto has = [&](X11Atom atom) {
+            return atom != kX11None &&
+                   std::find(offered.begin(), offered.end(), atom) != offered.end();
+        };
+        // Files copied in a file manager come with their paths as text: laying those out would
+        // take the files off the clipboard.
+        if (std::any_of(atoms.fileLists.begin(), atoms.fileLists.end(), has)) {
+            return ClipboardRead{std::nullopt, true};
+        }
+        const X11Atom chosen = has(atoms.utf8String)      ? atoms.utf8String
+                               : has(atoms.textPlainUtf8) ? atoms.textPlainUtf8
+                               : has(kX11AtomString)      ? kX11AtomString
+                                                          : kX11None;
+        if (chosen == kX11None) return {};  // no text on offer: not ours to replace
+        const std::string name = typeName(chosen);
+        std::optional<Property> text = convert(chosen, name);
         if (!text) {
-            fail(std::string("the program that holds the clipboard offers its text as ") + name +
+            fail("the program that holds the clipboard offers its text as " + name +
                  " but refused to hand it over" + kLeftAsItWas);
         }
-        return ClipboardBytes{std::move(*text), chosen == kX11AtomString};
+        return {asText(std::move(*text), name), false};
     }
 
   private:
     // An owner that does not answer TARGETS breaks the conventions, but may still convert text.
     // No owner at all looks the same from here, and means there is no text.
-    std::optional<ClipboardBytes> withoutTargets() {
+    ClipboardRead withoutTargets() {
         const std::optional<X11Window> owner = x_.clipboardOwner();
         if (!owner) lost();
-        if (*owner == kX11None) return std::nullopt;
+        if (*owner == kX11None) return {};
         if (auto text = convert(x_.atoms().utf8String, "UTF8_STRING")) {
-            return ClipboardBytes{std::move(*text), false};
+            return {asText(std::move(*text), "UTF8_STRING"), false};
         }
         if (auto text = convert(kX11AtomString, "STRING")) {
-            return ClipboardBytes{std::move(*text), true};
+            return {asText(std::move(*text), "STRING"), false};
         }
         fail(std::string("the program that holds the clipboard does not say what it holds "
                          "(it refused TARGETS) and refused to hand over text") +
              kLeftAsItWas);
     }
 
-    X11Atom chooseTarget(const std::string& list) const {
-        const X11Atoms& atoms = x_.atoms();
-        std::vector<X11Atom> offered(list.size() / sizeof(X11Atom));
+    static std::vector<X11Atom> atomList(const std::string& bytes) {
+        std::vector<X11Atom> atoms(bytes.size() / sizeof(X11Atom));
         // An empty list has no buffer, and memcpy must not see its null pointer even for 0 bytes.
-        if (!offered.empty()) {
-            std::memcpy(offered.data(), list.data(), offered.size() * sizeof(X11Atom));
-        }
-        const auto has = [&](X11Atom atom) {
-            return atom != kX11None &&
-                   std::find(offered.begin(), offered.end(), atom) != offered.end();
-        };
-        if (has(atoms.utf8String)) return atoms.utf8String;
-        if (has(atoms.textPlainUtf8)) return atoms.textPlainUtf8;
-        if (has(kX11AtomString)) return kX11AtomString;
-        return kX11None;
+        if (!atoms.empty()) std::memcpy(atoms.data(), bytes.data(), atoms.size() * sizeof(X11Atom));
+        return atoms;
     }
 
-    // Asks the owner to convert the clipboard to target and returns what it sent, or nothing when
-    // it refused.
-    std::optional<std::string> convert(X11Atom target, const char* name) {
+    // The type of the answer says what its bytes are, not the target asked for: an owner may
+    // answer a request for STRING with UTF-8, and bytes in units of 16 or 32 bits carry padding.
+    ClipboardBytes asText(Property property, const std::string& asked) {
+        if (!isText(property.type) || property.format != 8) {
+            fail("the program that holds the clipboard sent its text as " +
+                 typeName(property.type) + " in format " + std::to_string(property.format) +
+                 " (asked for " + asked + "), which is no text dovlek reads" + kLeftAsItWas);
+        }
+        return ClipboardBytes{std::move(property.bytes), property.type == kX11AtomString};
+    }
+
+    bool isText(X11Atom type) const {
+        const X11Atoms& atoms = x_.atoms();
+        return type != kX11None &&
+               (type == atoms.utf8String || type == atoms.textPlainUtf8 || type == kX11AtomString);
+    }
+
+    // An atom's name, as messages show it; the server is asked only for atoms of no interest.
+    std::string typeName(X11Atom atom) {
+        const X11Atoms& atoms = x_.atoms();
+        if (atom == kX11None) return "None";
+        if (atom == kX11AtomString) return "STRING";
+        if (atom == atoms.utf8String) return "UTF8_STRING";
+        if (atom == atoms.textPlainUtf8) return "text/plain;charset=utf-8";
+        if (atom == atoms.incr) return "INCR";
+        if (atom == atoms.targets) return "TARGETS";
+        if (std::optional<std::string> name = x_.atomName(atom)) return *name;
+        return "atom " + std::to_string(atom);
+    }
+
+    // Asks the owner to convert the clipboard to target and returns what it sent (the pieces
+    // joined, for an incremental transfer), or nothing when it refused.
+    std::optional<Property> convert(X11Atom target, const std::string& name) {
         x_.requestConversion(target, time_);
         const Clock::time_point deadline = x_.now() + limits_.ownerPatience;
         for (;;) {
             const std::optional<X11Event> event = nextEvent(deadline);
             if (!event) {
+                serverStillAnswers();
                 fail("the program that holds the clipboard did not answer within " +
                      patienceText(limits_.ownerPatience) + " (asked for " + name + ")" +
                      kLeftAsItWas);
@@ -120,27 +152,43 @@ class SelectionRead {
             }
             if (notify->property == kX11None) return std::nullopt;
             Property first = takeProperty();
-            if (first.type != x_.atoms().incr) return std::move(first.bytes);
+            if (first.type == kX11None) {
+                fail("the program that holds the clipboard said it handed over " + name +
+                     " but wrote nothing" + kLeftAsItWas);
+            }
+            if (first.type != x_.atoms().incr) {
+                // An answer is written once; one written over before it was read is not the
+                // answer that was announced. (After INCR the notices are the pieces to come.)
+                if (writtenSinceRead()) {
+                    fail("the program that holds the clipboard wrote its answer (asked for " +
+                         name + ") again before it was read" + kLeftAsItWas);
+                }
+                return first;
+            }
             std::uint32_t hint = 0;
             if (first.bytes.size() >= sizeof hint) std::memcpy(&hint, first.bytes.data(), 4);
-            return readIncrementally(hint);
+            return readIncrementally(hint, target != x_.atoms().targets);
         }
     }
 
     // An incremental transfer: deleting the INCR property asked for the first piece (takeProperty
-    // did that); each piece arrives as a new value of the property, and an empty one ends it. The
-    // deadline is on progress: a slow owner that keeps sending succeeds.
-    std::string readIncrementally(std::size_t expected) {
-        std::string data;
+    // did that); each piece arrives as a new value of the property, and an empty one of the
+    // transfer's type ends it. Any client can delete our property, so a piece that is gone when
+    // it is read is a piece lost, never the end; and a piece of another type belongs to no
+    // transfer of ours. The deadline is on progress: a slow owner that keeps sending succeeds.
+    Property readIncrementally(std::size_t expected, bool text) {
+        Property whole;
         try {
-            data.reserve(std::min<std::size_t>(expected, std::size_t{64} << 20));
+            whole.bytes.reserve(std::min<std::size_t>(expected, std::size_t{64} << 20));
         } catch (const std::bad_alloc&) {
             tooLarge(expected);
         }
+        std::string& data = whole.bytes;
         Clock::time_point deadline = x_.now() + limits_.ownerPatience;
         for (;;) {
             const std::optional<X11Event> event = nextEvent(deadline);
             if (!event) {
+                serverStillAnswers();
                 fail("the transfer of the clipboard's text stopped after " +
                      sizeText(data.size(), expected) + " (nothing came for " +
                      patienceText(limits_.ownerPatience) + ")" + kLeftAsItWas);
@@ -152,9 +200,13 @@ class SelectionRead {
                 continue;
             }
             Property piece = takeProperty();
+            checkPiece(piece, whole, text, data.size(), expected);
+            whole.type = piece.type;
+            whole.format = piece.format;
             if (piece.bytes.empty()) {
                 if (data.size() < expected) throw ShortTransfer{data.size(), expected};
-                return data;
+                checkNothingReplaced(data.size(), expected);
+                return whole;
             }
             try {
                 data += piece.bytes;
@@ -162,6 +214,53 @@ class SelectionRead {
                 tooLarge(std::max(expected, data.size() + piece.bytes.size()));
             }
             deadline = x_.now() + limits_.ownerPatience;
+        }
+    }
+
+    // An owner that writes the next piece before the last one was read replaces it. Replacing a
+    // piece with more text leaves a notice whose piece is gone (checkPiece); replacing it with the
+    // end leaves a notice behind the end.
+    void checkNothingReplaced(std::size_t got, std::size_t expected) {
+        if (writtenSinceRead()) {
+            fail(
+                "a piece of the clipboard's text was replaced by the end of the transfer "
+                "before it was read (after " +
+                sizeText(got, expected) + ")" + kLeftAsItWas);
+        }
+    }
+
+    // Whether our property got a new value after the one just read: the notice of that write
+    // came before the answer to our read, so it has arrived by now. The other events waiting are
+    // of no more use to a read that is done (an owner that quits once it has answered, say).
+    bool writtenSinceRead() {
+        bool written = false;
+        while (const std::optional<X11Event> event = x_.queuedEvent()) {
+            const auto* notify = std::get_if<X11PropertyNotify>(&*event);
+            written = written || (notify != nullptr && notify->window == x_.window() &&
+                                  notify->atom == x_.atoms().transfer && notify->newValue);
+        }
+        return written;
+    }
+
+    // A piece must be there, have the type of the pieces before it, and be text in format 8 when
+    // text was asked for.
+    void checkPiece(const Property& piece, const Property& before, bool text, std::size_t got,
+                    std::size_t expected) {
+        const std::string after =
+            got > 0 ? " (after " + sizeText(got, expected) + ")" : std::string();
+        if (piece.type == kX11None) {
+            fail("a piece of the clipboard's text was gone when it was read" + after +
+                 kLeftAsItWas);
+        }
+        if (before.type != kX11None && piece.type != before.type) {
+            fail("a piece of the clipboard's text came as " + typeName(piece.type) + " in format " +
+                 std::to_string(piece.format) + " after pieces of " + typeName(before.type) +
+                 after + kLeftAsItWas);
+        }
+        if (text && (!isText(piece.type) || piece.format != 8)) {
+            fail("a piece of the clipboard's text came as " + typeName(piece.type) + " in format " +
+                 std::to_string(piece.format) + ", which is no text dovlek reads" + after +
+                 kLeftAsItWas);
         }
     }
 
@@ -173,7 +272,7 @@ class SelectionRead {
             std::optional<X11PropertyReply> reply =
                 x_.readTransferProperty(offset, limits_.propertyStep);
             if (!reply) {
-                if (x_.broken()) lost();
+                if (x_.broken() || x_.silent()) lost();
                 tooLarge(property.bytes.size());
             }
             property.type = reply->type;
@@ -189,10 +288,16 @@ class SelectionRead {
         }
     }
 
+    // A grabbed server passes on no answer of the owner either: one round trip tells the two
+    // apart, so that the message (and the box, which needs the server) is the right one.
+    void serverStillAnswers() {
+        if (!x_.clipboardOwner()) lost();
+    }
+
     // The next event; a lost connection is an error, where an event's absence is the caller's.
     std::optional<X11Event> nextEvent(Clock::time_point deadline) {
         std::optional<X11Event> event = x_.nextEvent(deadline);
-        if (!event && x_.broken()) lost();
+        if (!event && (x_.broken() || x_.silent())) lost();
         return event;
     }
 
@@ -207,6 +312,9 @@ class SelectionRead {
             if (notify->owner == x_.window()) return;
             if (notify->owner != kX11None) throw OwnerChanged{};
         }
+        // An X server that ends closes every client, the owner first as often as not: only a
+        // server that still answers has seen the owner end.
+        if (!x_.clipboardOwner()) lost();
         fail("the program that held the clipboard ended before its text was read" +
              (got > 0 ? " (after " + sizeText(got, expected) + ")" : std::string()) +
              "; nothing was written");
@@ -217,7 +325,8 @@ class SelectionRead {
              " bytes) is too large for this machine's memory" + kLeftAsItWas);
     }
 
-    [[noreturn]] static void lost() {
+    [[noreturn]] void lost() const {
+        if (x_.silent()) fail(serverSilentText(limits_.serverPatience));
         fail(std::string("the connection to the X server was lost") + kLeftAsItWas);
     }
 
@@ -229,8 +338,8 @@ class SelectionRead {
 
 }  // namespace
 
-std::optional<ClipboardBytes> readClipboard(X11SelectionConnection& connection, X11Time* time,
-                                            const X11Limits& limits) {
+ClipboardRead readClipboard(X11SelectionConnection& connection, X11Time* time,
+                            const X11Limits& limits) {
     X11Time stale = kX11CurrentTime;
     for (int attempt = 1;; ++attempt) {
         try {

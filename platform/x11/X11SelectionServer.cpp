@@ -84,8 +84,10 @@ class Server {
             const auto& error = reinterpret_cast<const xcb_generic_error_t&>(event);
             if (error.error_code == XCB_WINDOW) drop(error.resource_id);
         } else if (type == XCB_SELECTION_CLEAR) {
+            // Any client can send a SelectionClear: only the server's word that another program
+            // owns the clipboard now ends the serving.
             const auto& clear = reinterpret_cast<const xcb_selection_clear_event_t&>(event);
-            if (clear.selection == atoms_.clipboard) owner_ = false;
+            if (clear.selection == atoms_.clipboard) owner_ = stillOwner();
         } else if (x_.hasXfixes() && type == x_.xfixesFirstEvent() + XCB_XFIXES_SELECTION_NOTIFY) {
             const auto& notify =
                 reinterpret_cast<const xcb_xfixes_selection_notify_event_t&>(event);
@@ -129,8 +131,9 @@ class Server {
 
     bool convert(xcb_window_t requestor, xcb_atom_t target, xcb_atom_t property) {
         if (target == atoms_.targets) {
-            std::vector<xcb_atom_t> targets = {atoms_.targets, atoms_.multiple, atoms_.timestamp,
-                                               atoms_.utf8String, atoms_.textPlainUtf8};
+            std::vector<xcb_atom_t> targets = {atoms_.targets,       atoms_.multiple,
+                                               atoms_.timestamp,     atoms_.utf8String,
+                                               atoms_.textPlainUtf8, atoms_.text};
             if (latin1_) targets.push_back(XCB_ATOM_STRING);
             xcb_change_property(c_, XCB_PROP_MODE_REPLACE, requestor, property, XCB_ATOM_ATOM, 32,
                                 static_cast<std::uint32_t>(targets.size()), targets.data());
@@ -146,6 +149,11 @@ class Server {
         }
         if (target == XCB_ATOM_STRING && latin1_) {
             return send(requestor, property, XCB_ATOM_STRING, *latin1_);
+        }
+        // TEXT leaves the form to the owner: the one every requestor reads when it will do.
+        if (target == atoms_.text) {
+            return latin1_ ? send(requestor, property, XCB_ATOM_STRING, *latin1_)
+                           : send(requestor, property, atoms_.utf8String, utf8_);
         }
         return false;
     }

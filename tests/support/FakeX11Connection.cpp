@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "ErrorRecord.h"
+#include "X11Limits.h"
 
 namespace pellomar::testing_support {
 
@@ -58,6 +59,7 @@ constexpr X11Time kServerTimeAtStart = 1'000'000;
 FakeX11Connection::FakeX11Connection(std::vector<fake_x11::Step> script, FakeX11Options options)
     : script_(std::move(script)),
       xfixes_(options.xfixes),
+      serverPatience_(options.serverPatience),
       start_(Clock::time_point{} + std::chrono::hours(24)),
       now_(start_),
       lastStep_(start_),
@@ -71,11 +73,22 @@ X11Time FakeX11Connection::serverNow() const {
     return kServerTimeAtStart + static_cast<X11Time>(elapsed().count());
 }
 
+bool FakeX11Connection::roundTrip() {
+    if (broken_) return false;
+    if (serverStopped_) {
+        now_ += serverPatience_;
+        silent_ = true;
+        return false;
+    }
+    return true;
+}
+
 X11Time FakeX11Connection::serverTime() {
-    if (broken_) {
+    if (!roundTrip()) {
         throw MorvantError(ErrorNumber::PathFileAccessError,
-                           "the connection to the X server was lost; the clipboard was left as it "
-                           "was");
+                           silent_ ? platform::serverSilentText(serverPatience_)
+                                   : "the connection to the X server was lost; the clipboard was "
+                                     "left as it was");
     }
     // The round trip takes a moment, and the events that came before its answer are passed over.
     now_ += std::chrono::milliseconds(1);
@@ -84,13 +97,41 @@ X11Time FakeX11Connection::serverTime() {
 }
 
 std::optional<X11Window> FakeX11Connection::clipboardOwner() {
-    if (broken_) return std::nullopt;
+    if (!roundTrip()) return std::nullopt;
     return owner_;
+}
+
+std::optional<std::string> FakeX11Connection::atomName(X11Atom atom) {
+    if (!roundTrip()) return std::nullopt;
+    const platform::X11Atoms& a = kFakeAtoms;
+    const std::pair<X11Atom, const char*> names[] = {
+        {kAtomAtom, "ATOM"},
+        {kIntegerAtom, "INTEGER"},
+        {platform::kX11AtomString, "STRING"},
+        {kImagePngAtom, "image/png"},
+        {a.targets, "TARGETS"},
+        {a.incr, "INCR"},
+        {a.utf8String, "UTF8_STRING"},
+        {a.textPlainUtf8, "text/plain;charset=utf-8"},
+        {a.text, "TEXT"},
+        {a.fileLists[0], "text/uri-list"},
+        {a.fileLists[1], "x-special/gnome-copied-files"},
+        {a.fileLists[2], "x-special/mate-copied-files"},
+        {a.fileLists[3], "application/x-kde4-urilist"},
+    };
+    for (const auto& [known, name] : names) {
+        if (known == atom) return name;
+    }
+    return std::nullopt;  // BadAtom
 }
 
 void FakeX11Connection::requestConversion(X11Atom target, X11Time time) {
     if (broken_) return;
     deleteProperty();
+    // A new time starts a new attempt: the reader passes over answers with the time before.
+    if (time != requestTime_ && requestTime_ != platform::kX11CurrentTime)
+        staleTime_ = requestTime_;
+    answeredAt_.reset();
     previousRequestTime_ = requestTime_;
     requestTarget_ = target;
     requestTime_ = time;
@@ -100,7 +141,7 @@ void FakeX11Connection::requestConversion(X11Atom target, X11Time time) {
 
 std::optional<X11PropertyReply> FakeX11Connection::readTransferProperty(std::uint32_t offset,
                                                                         std::uint32_t length) {
-    if (broken_) return std::nullopt;
+    if (!roundTrip()) return std::nullopt;
     ++propertyReads_;
     if (!property_) return X11PropertyReply{};  // no such property: type None, nothing after
     // GetProperty as the protocol defines it, offset and length in 4-byte units.
@@ -123,8 +164,9 @@ std::optional<X11Event> FakeX11Connection::nextEvent(Clock::time_point deadline)
             return event;
         }
         if (broken_) return std::nullopt;
-        const bool due =
-            next_ < script_.size() && lastStep_ + script_[next_].after <= std::max(deadline, now_);
+        // A silent server passes nothing on, whatever the owner does.
+        const bool due = !serverStopped_ && next_ < script_.size() &&
+                         lastStep_ + script_[next_].after <= std::max(deadline, now_);
         if (!due) {
             now_ = std::max(now_, deadline);
             return std::nullopt;
@@ -134,6 +176,13 @@ std::optional<X11Event> FakeX11Connection::nextEvent(Clock::time_point deadline)
         play(script_[next_++].action);
         while (next_ < script_.size() && script_[next_].sameMoment) play(script_[next_++].action);
     }
+}
+
+std::optional<X11Event> FakeX11Connection::queuedEvent() {
+    if (pending_.empty()) return std::nullopt;
+    const X11Event event = pending_.front();
+    pending_.pop_front();
+    return event;
 }
 
 void FakeX11Connection::play(const fake_x11::Action& action) {
@@ -150,9 +199,11 @@ void FakeX11Connection::play(const fake_x11::Action& action) {
         changeOwner(*change);
     } else if (const auto* raw = std::get_if<fake_x11::Raw>(&action)) {
         pending_.push_back(raw->event);
-    } else if (std::holds_alternative<fake_x11::Disconnect>(action)) {
+    } else if (const auto* disconnect = std::get_if<fake_x11::Disconnect>(&action)) {
         broken_ = true;
-        pending_.clear();
+        if (!disconnect->keepEvents) pending_.clear();
+    } else if (std::holds_alternative<fake_x11::ServerSilent>(action)) {
+        serverStopped_ = true;
     }
 }
 
@@ -185,6 +236,11 @@ void FakeX11Connection::notify(const fake_x11::Notify& notify) {
     event.property = notify.refuse ? kX11None : kFakeAtoms.transfer;
     event.time =
         notify.previousRequestTime ? previousRequestTime_ : notify.time.value_or(requestTime_);
+    const bool answers = event.requestor == kReaderWindow &&
+                         event.selection == kFakeAtoms.clipboard &&
+                         event.target == requestTarget_ && event.property != kX11None &&
+                         !(event.time == staleTime_ && staleTime_ != platform::kX11CurrentTime);
+    if (answers && !answeredAt_) answeredAt_ = writes_.size();
     pending_.push_back(event);
 }
 
@@ -196,21 +252,25 @@ void FakeX11Connection::changeOwner(const fake_x11::OwnerChange& change) {
 }
 
 std::string FakeX11Connection::ownerWrote() const {
-    const auto incr = std::find_if(writes_.begin(), writes_.end(), [](const Write& write) {
-        return write.type == kFakeAtoms.incr;
-    });
-    std::string text;
-    if (incr == writes_.end()) {
-        for (const Write& write : writes_) {
-            if (write.startsPiece) text.clear();
-            text += write.data;
+    // The answer is the property as it was when the owner announced it; writes before that
+    // replaced one another.
+    const std::size_t answered = answeredAt_.value_or(writes_.size());
+    X11Atom type = kX11None;
+    std::string value;
+    for (std::size_t i = 0; i < answered; ++i) {
+        if (writes_[i].startsPiece) {
+            value.clear();
+            type = writes_[i].type;
         }
-        return text;
+        value += writes_[i].data;
     }
-    for (auto write = incr + 1; write != writes_.end(); ++write) {
-        if (write->type == kFakeAtoms.incr) continue;
-        if (write->startsPiece && write->data.empty()) break;
-        text += write->data;
+    if (type != kFakeAtoms.incr) return value;
+    std::string text;
+    for (std::size_t i = answered; i < writes_.size(); ++i) {
+        const Write& write = writes_[i];
+        if (write.type == kFakeAtoms.incr) continue;
+        if (write.startsPiece && write.data.empty()) break;
+        text += write.data;
     }
     return text;
 }

@@ -34,7 +34,9 @@ inline constexpr platform::X11Atoms kFakeAtoms{.clipboard = 101,
                                                .textPlainUtf8 = 107,
                                                .atomPair = 108,
                                                .transfer = 109,
-                                               .clock = 110};
+                                               .clock = 110,
+                                               .text = 111,
+                                               .fileLists = {112, 113, 114, 115}};
 inline constexpr X11Atom kAtomAtom = 4;      // ATOM, the type of a TARGETS list
 inline constexpr X11Atom kIntegerAtom = 19;  // INTEGER
 inline constexpr X11Atom kImagePngAtom = 120;
@@ -81,11 +83,18 @@ struct OwnerChange {
 struct Raw {
     platform::X11Event event;
 };
-// The connection to the server breaks.
-struct Disconnect {};
+// The connection to the server breaks. An X server that ends closes its other clients first,
+// and what it told of them may still reach the reader: keepEvents delivers the events already
+// sent, and the break shows at the next round trip.
+struct Disconnect {
+    bool keepEvents = false;
+};
+// The server stops answering (another client grabbed it): every round trip from now on goes
+// unanswered for the options' serverPatience, and the connection reports silent().
+struct ServerSilent {};
 
-using Action =
-    std::variant<SetProperty, DeleteProperty, Notify, Answer, OwnerChange, Raw, Disconnect>;
+using Action = std::variant<SetProperty, DeleteProperty, Notify, Answer, OwnerChange, Raw,
+                            Disconnect, ServerSilent>;
 
 // The owner acts when the reader waits for an event and has seen every event so far, after the
 // step's delay; a step at the same moment as the one before it happens before the reader sees
@@ -113,6 +122,8 @@ std::string atomBytes(const std::vector<X11Atom>& atoms);
 struct FakeX11Options {
     bool xfixes = true;              // the server tells owner changes
     X11Window owner = kOwnerWindow;  // who owns the clipboard at the start (None: nobody)
+    // How long a round trip waits for a silent server before it gives up, as X11Connection does.
+    std::chrono::milliseconds serverPatience{5'000};
 };
 
 class FakeX11Connection final : public platform::X11SelectionConnection {
@@ -129,7 +140,10 @@ class FakeX11Connection final : public platform::X11SelectionConnection {
     std::optional<platform::X11PropertyReply> readTransferProperty(std::uint32_t offset,
                                                                    std::uint32_t length) override;
     std::optional<platform::X11Event> nextEvent(platform::Clock::time_point deadline) override;
+    std::optional<platform::X11Event> queuedEvent() override;
+    std::optional<std::string> atomName(X11Atom atom) override;
     bool broken() const override { return broken_; }
+    bool silent() const override { return silent_; }
 
     // How much fake time has passed since the start.
     std::chrono::milliseconds elapsed() const;
@@ -138,10 +152,11 @@ class FakeX11Connection final : public platform::X11SelectionConnection {
     std::size_t propertyReads() const { return propertyReads_; }
     // The script steps played so far.
     std::size_t stepsPlayed() const { return next_; }
-    // The text that the owner gave for the reader's latest request: the pieces it wrote after
-    // the INCR property, in order, up to the empty one; without INCR, the property as last
-    // written. A replacing write starts a piece, an append adds to it; a piece that the owner
-    // replaced before it was read counts too, so a faithful reader returns this or fails.
+    // The text that the owner gave for the reader's latest request: the property as it was when
+    // the owner announced its answer (SelectionNotify); when that was INCR, the pieces written
+    // after it, in order, up to the empty one. A replacing write starts a piece, an append adds
+    // to it; a piece that the owner replaced before it was read counts too, so a faithful reader
+    // returns this or fails.
     std::string ownerWrote() const;
     // Every byte the owner wrote into our property since the reader's latest request.
     std::string ownerWroteAll() const;
@@ -164,10 +179,15 @@ class FakeX11Connection final : public platform::X11SelectionConnection {
     void notify(const fake_x11::Notify& notify);
     void changeOwner(const fake_x11::OwnerChange& change);
     X11Time serverNow() const;
+    // A round trip: false, after the patience on the clock, when the server is silent.
+    bool roundTrip();
 
     std::vector<fake_x11::Step> script_;
     std::size_t next_ = 0;
     bool xfixes_;
+    std::chrono::milliseconds serverPatience_;
+    bool serverStopped_ = false;
+    bool silent_ = false;
     platform::Clock::time_point start_;
     platform::Clock::time_point now_;
     platform::Clock::time_point lastStep_;
@@ -178,6 +198,8 @@ class FakeX11Connection final : public platform::X11SelectionConnection {
     X11Atom requestTarget_ = platform::kX11None;
     X11Time requestTime_ = platform::kX11CurrentTime;
     X11Time previousRequestTime_ = platform::kX11CurrentTime;
+    X11Time staleTime_ = platform::kX11CurrentTime;  // the time of the attempt before
+    std::optional<std::size_t> answeredAt_;          // writes_ before the answer the reader takes
     std::vector<X11Atom> requested_;
     std::vector<Write> writes_;  // since the latest request
     std::size_t propertyReads_ = 0;

@@ -156,7 +156,7 @@ worked_example)
     [[ $(timeout 20 xsel --clipboard --output) == $'select\n    a\nfrom\n    t' ]] ||
         fail "xsel reads $(timeout 20 xsel --clipboard --output)"
     targets=$(clip_get TARGETS | sort | tr '\n' ' ')
-    [[ $targets == "MULTIPLE STRING TARGETS TIMESTAMP UTF8_STRING text/plain;charset=utf-8 " ]] ||
+    [[ $targets == "MULTIPLE STRING TARGETS TEXT TIMESTAMP UTF8_STRING text/plain;charset=utf-8 " ]] ||
         fail "unexpected targets: $targets"
     [[ $(clip_get 'text/plain;charset=utf-8') == $'select\n    a\nfrom\n    t' ]] ||
         fail "text/plain;charset=utf-8 differs"
@@ -615,6 +615,171 @@ filter_in_a_desktop_session)
     expect_status 0
     [[ -z $out ]] || fail "clipboard mode wrote to standard output: $out"
     expect_clipboard $'select\n    b\nfrom\n    u'
+    ;;
+
+file_list_left_alone)
+    # A file manager's copy offers its paths as text too: the clipboard is left as it was, with
+    # one line that says why, for each name file managers use.
+    worked_example_rows
+    printf 'select a from t' >"$tmp/text"
+    for type in text/uri-list x-special/gnome-copied-files x-special/mate-copied-files \
+        application/x-kde4-urilist; do
+        step "$type"
+        start_owner files "$tmp/text" "$type"
+        run_dovlek
+        expect_status 0
+        expect_err "the clipboard holds files, not text; it was left as it was"
+        [[ -z $out ]] || fail "unexpected output: $out"
+        expect_owner "$owner_window"
+        no_server || fail "dovlek took the clipboard"
+        kill "$owner_pid"
+    done
+    ;;
+
+incr_piece_deleted)
+    # An incremental transfer that announces 1 byte, whose second piece another client deletes
+    # before dovlek reads it: a lost piece, not the end of the text.
+    worked_example_rows
+    head -c 20000 /dev/zero | tr '\0' 'x' >"$tmp/text"
+    start_owner gone "$tmp/text"
+    run_dovlek_through_box
+    expect_status 2
+    expect_err "75:Path/File access error: a piece of the clipboard's text was gone when it was read (after 4096 bytes); the clipboard was left as it was"
+    expect_owner "$owner_window"
+    no_server || fail "dovlek took the clipboard"
+    ;;
+
+reply_type_decides)
+    worked_example_rows
+    step "UTF-8 typed UTF8_STRING in answer to STRING"
+    printf 'select caf\xc3\xa9 \xe2\x98\x95 from t' >"$tmp/text"
+    start_owner mislabel "$tmp/text"
+    run_dovlek
+    expect_status 0
+    expect_clipboard $'select\n    caf\u00e9 \u2615\nfrom\n    t'
+    step "UTF8_STRING in format 16"
+    printf 'select a from t' >"$tmp/text"
+    start_owner format16 "$tmp/text"
+    run_dovlek_through_box
+    expect_status 2
+    expect_err "75:Path/File access error: the program that holds the clipboard sent its text as UTF8_STRING in format 16 (asked for UTF8_STRING), which is no text dovlek reads; the clipboard was left as it was"
+    expect_owner "$owner_window"
+    kill "$owner_pid"
+    step "xclip -t STRING holding UTF-8 comes back as Latin-1: no guessing"
+    printf 'select caf\xc3\xa9 from t' >"$tmp/text"
+    clip_set "$tmp/text" STRING
+    run_dovlek
+    expect_status 0
+    expect_clipboard $'select\n    caf\u00c3\u00a9\nfrom\n    t'
+    ;;
+
+owner_wrote_nothing)
+    worked_example_rows
+    start_owner nothing
+    run_dovlek_through_box
+    expect_status 2
+    expect_err "75:Path/File access error: the program that holds the clipboard said it handed over UTF8_STRING but wrote nothing; the clipboard was left as it was"
+    expect_owner "$owner_window"
+    no_server || fail "dovlek took the clipboard"
+    ;;
+
+forged_selection_clear)
+    # Any client can send a SelectionClear: the serving process asks the server who owns the
+    # clipboard, and serves on.
+    worked_example_rows
+    clip_set_text 'select a from t'
+    run_dovlek
+    expect_status 0
+    server=$(serving_pids)
+    [[ -n $server ]] || fail "no process serves the result"
+    peer clear "$(peer owner)"
+    sleep 1
+    kill -0 "$server" 2>/dev/null || fail "a forged SelectionClear ended the serving process"
+    expect_clipboard $'select\n    a\nfrom\n    t'
+    clip_set_text 'something else'
+    wait_until 10 no_server || fail "dovlek still serves after another program took the clipboard"
+    ;;
+
+text_target)
+    # TEXT: STRING when every character is Latin-1, UTF8_STRING otherwise.
+    worked_example_rows
+    clip_set_text 'select café from t'
+    run_dovlek
+    expect_status 0
+    clip_get TEXT >"$tmp/got"
+    printf 'select\n    caf\xe9\nfrom\n    t' | cmp -s - "$tmp/got" || fail "TEXT is not Latin-1: $(od -c "$tmp/got" | head -3)"
+    clip_set_text 'select ☕ from t'
+    run_dovlek
+    expect_status 0
+    clip_get TEXT >"$tmp/got"
+    printf 'select\n    \xe2\x98\x95\nfrom\n    t' | cmp -s - "$tmp/got" || fail "TEXT is not UTF-8: $(od -c "$tmp/got" | head -3)"
+    ;;
+
+server_ends_during_read)
+    # The X server ends while an incremental transfer stalls: the lost connection is named, not
+    # the owner's end that the server reports as it closes its clients.
+    worked_example_rows
+    head -c 100000 /dev/zero | tr '\0' 'x' >"$tmp/text"
+    start_owner stall "$tmp/text"
+    "$dovlek" >"$tmp/out" 2>"$tmp/err" &
+    pid=$!
+    started_pids+=("$pid")
+    sleep 1
+    stop_xvfb
+    wait_dovlek "$pid"
+    expect_status 2
+    expect_err "75:Path/File access error: the connection to the X server was lost; the clipboard was left as it was"
+    ;;
+
+grabbed_server)
+    # Another client holds the server grabbed for longer than a press waits: the press ends
+    # after 5 seconds, with no box (it would need the same server), and the clipboard is kept.
+    worked_example_rows
+    clip_set_text 'select a from t'
+    /usr/bin/python3 "$here/x11_peer.py" grab 12 >"$tmp/grab.out" 2>&1 &
+    grabber=$!
+    started_pids+=("$grabber")
+    wait_until 10 grep -q grabbed "$tmp/grab.out" || fail "the grab did not start: $(cat "$tmp/grab.out")"
+    started=$SECONDS
+    run_dovlek
+    took=$((SECONDS - started))
+    expect_status 2
+    expect_err "75:Path/File access error: the X server stopped answering (nothing for 5 seconds; another program may hold it grabbed); the clipboard was left as it was"
+    ((took >= 4 && took <= 8)) || fail "the press took $took s with the server grabbed"
+    wait "$grabber" || fail "the grab did not end well: $(cat "$tmp/grab.out")"
+    expect_clipboard 'select a from t'
+    no_server || fail "dovlek took the clipboard"
+    ;;
+
+silent_after_asking)
+    # The server goes silent (grabbed for 15 s) after dovlek has read the text and before it
+    # asks for the clipboard: dovlek exits 2 after 5 seconds saying so, and the process it
+    # leaves behind serves the result once the server gives it the clipboard...
+    worked_example_rows
+    gen_sql 20971520 "$tmp/big"
+    stdio_layout "$tmp/big" "$tmp/want"
+    start_owner grab-keep "$tmp/big"
+    started=$SECONDS
+    run_dovlek
+    step "the press took $((SECONDS - started)) s"
+    expect_status 2
+    grep -q grabbed "$tmp/owner.out" || fail "the owner did not grab the server"
+    expect_err "75:Path/File access error: the X server stopped answering (nothing for 5 seconds) after dovlek asked it for the clipboard; the result is on the clipboard only if the server hands it over when it answers again"
+    wait_until 25 eval '[[ $(peer owner) != "$owner_window" ]]' || fail "the clipboard was not handed over"
+    [[ -n $(serving_pids) ]] || fail "no process serves the result"
+    clip_get >"$tmp/got"
+    cmp -s "$tmp/got" "$tmp/want" || fail "the result is not on the clipboard"
+    kill "$owner_pid" 2>/dev/null || true
+    # ...and ends when the server refuses it: another program took the clipboard meanwhile.
+    clip_set_text 'something else'
+    wait_until 10 no_server || fail "the first result is still served"
+    start_owner grab-take "$tmp/big"
+    run_dovlek
+    expect_status 2
+    wait_until 5 grep -q '^taken' "$tmp/owner.out" || fail "the owner did not take the clipboard"
+    taker=$(awk '/^taken/ {print $2}' "$tmp/owner.out")
+    wait_until 25 no_server || fail "the serving process did not end although the clipboard was refused"
+    expect_owner "$taker"
     ;;
 
 *)

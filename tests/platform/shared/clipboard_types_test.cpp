@@ -36,6 +36,9 @@ TEST(clipboard_types_test, plain_text_and_file_lists) {
         {"text/plain ", false, false},
         {"utf8_string", false, false},
         {"text/plain;charset=utf-8\n", false, false},
+        {"TEXT/URI-LIST", false, false},
+        {"text/uri-list ", false, false},
+        {"COMPOUND_TEXT", false, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.type);

@@ -32,9 +32,9 @@ constexpr X11Atom kUtf8 = kFakeAtoms.utf8String;
 constexpr X11Atom kTextPlain = kFakeAtoms.textPlainUtf8;
 constexpr X11Atom kString = platform::kX11AtomString;
 
-// What a read ends in: the owner's text (as UTF-8, or as Latin-1 STRING), no text, or an error
-// whose description is "Path/File access error: " and this.
-enum class Outcome { Utf8, Latin1, NoText, Error };
+// What a read ends in: the owner's text (as UTF-8, or as Latin-1 STRING), no text, a list of
+// files, or an error whose description is "Path/File access error: " and this.
+enum class Outcome { Utf8, Latin1, NoText, Files, Error };
 struct Expected {
     Outcome outcome;
     std::string text;  // the text read, or the error's detail
@@ -46,6 +46,7 @@ Expected latin1(std::string text) {
     return {Outcome::Latin1, std::move(text)};
 }
 const Expected kNoText{Outcome::NoText, ""};
+const Expected kFiles{Outcome::Files, ""};
 Expected error(std::string detail) {
     return {Outcome::Error, std::move(detail)};
 }
@@ -75,9 +76,9 @@ void expectRead(const Case& c) {
     SCOPED_TRACE(c.name);
     FakeX11Connection fake(c.script, c.options);
     X11Time time = fake.serverTime();
-    std::optional<platform::ClipboardBytes> read;
+    platform::ClipboardRead found;
     try {
-        read = platform::readClipboard(fake, &time, c.limits);
+        found = platform::readClipboard(fake, &time, c.limits);
     } catch (const MorvantError& e) {
         ASSERT_EQ(c.expected.outcome, Outcome::Error) << "failed: " << e.what();
         EXPECT_EQ(e.record().Number, 75);
@@ -88,7 +89,9 @@ void expectRead(const Case& c) {
     if (!c.asked.empty()) {
         EXPECT_EQ(fake.requestedTargets(), c.asked);
     }
-    if (c.expected.outcome == Outcome::NoText) {
+    EXPECT_EQ(found.files, c.expected.outcome == Outcome::Files);
+    const std::optional<platform::ClipboardBytes>& read = found.text;
+    if (c.expected.outcome == Outcome::NoText || c.expected.outcome == Outcome::Files) {
         EXPECT_FALSE(read) << "read: " << read->bytes;
         return;
     }
@@ -171,13 +174,17 @@ TEST(x11_reader_test, owners_that_refuse) {
          {answerTargets({kUtf8}), refuse()},
          error("the program that holds the clipboard offers its text as UTF8_STRING but refused "
                "to hand it over; the clipboard was left as it was")},
-        // The reader takes the bytes of its property whatever type or format the owner gives.
+        // The type and format of the answer decide what its bytes are (reply_type_decides).
         {"a text of another type",
          {answerTargets({kUtf8}), answer(kIntegerAtom, "select 1")},
-         utf8("select 1")},
+         error("the program that holds the clipboard sent its text as INTEGER in format 8 (asked "
+               "for UTF8_STRING), which is no text dovlek reads; the clipboard was left as it "
+               "was")},
         {"a text of format 16",
          {answerTargets({kUtf8}), {0ms, Answer{SetProperty{kUtf8, 16, "select"}}}},
-         utf8("select")},
+         error("the program that holds the clipboard sent its text as UTF8_STRING in format 16 "
+               "(asked for UTF8_STRING), which is no text dovlek reads; the clipboard was left "
+               "as it was")},
     };
     for (const Case& c : cases) expectRead(c);
 }
@@ -328,6 +335,185 @@ TEST(x11_reader_test, the_owner_changes_or_goes) {
          error("the connection to the X server was lost; the clipboard was left as it was")},
     };
     for (const Case& c : cases) expectRead(c);
+}
+
+TEST(x11_reader_test, incremental_transfers_are_strict) {
+    const Step targets = answerTargets({kUtf8});
+    const auto gone = [](std::chrono::milliseconds after = {}) {
+        return Step{after, DeleteProperty{}, true};
+    };
+    const Case cases[] = {
+        // Any client can delete our property: a small announced size made the gone piece look
+        // like the end, and the first piece was taken for the whole text.
+        {"a piece deleted before it is read, after a small announced size",
+         {targets, answerIncr(1), piece("hello "), piece("world"), gone()},
+         error("a piece of the clipboard's text was gone when it was read (after 6 bytes); the "
+               "clipboard was left as it was")},
+        {"a notice of our property with no piece behind it",
+         {targets,
+          answerIncr(11),
+          piece("hello "),
+          {0ms, Raw{platform::X11PropertyNotify{kReaderWindow, kFakeAtoms.transfer, true}}}},
+         error("a piece of the clipboard's text was gone when it was read (after 6 of 11 bytes); "
+               "the clipboard was left as it was")},
+        {"a gone piece fails at once, a later piece is not waited for",
+         {targets, answerIncr(1), piece("a"), piece("b"), gone(), piece("c", 4s), piece("", 4s)},
+         error("a piece of the clipboard's text was gone when it was read (after 1 bytes); the "
+               "clipboard was left as it was")},
+        {"a piece of another type",
+         {targets, answerIncr(11), piece("hello "), piece("world", 0ms, kString)},
+         error("a piece of the clipboard's text came as STRING in format 8 after pieces of "
+               "UTF8_STRING (after 6 of 11 bytes); the clipboard was left as it was")},
+        {"an empty piece of another type ends nothing",
+         {targets, answerIncr(1), piece("hello "), piece("", 0ms, kString)},
+         error("a piece of the clipboard's text came as STRING in format 8 after pieces of "
+               "UTF8_STRING (after 6 bytes); the clipboard was left as it was")},
+        {"INCR again in the middle of a transfer",
+         {targets, answerIncr(1), piece("hello "), {0ms, SetProperty{kFakeAtoms.incr, 32, "abcd"}}},
+         error("a piece of the clipboard's text came as INCR in format 32 after pieces of "
+               "UTF8_STRING (after 6 bytes); the clipboard was left as it was")},
+        {"a piece in format 16",
+         {targets, answerIncr(1), piece("hello "), {0ms, SetProperty{kUtf8, 16, "worl"}}},
+         error("a piece of the clipboard's text came as UTF8_STRING in format 16, which is no "
+               "text dovlek reads (after 6 bytes); the clipboard was left as it was")},
+        {"a first piece that is no text",
+         {targets, answerIncr(1), piece("\x89PNG", 0ms, kImagePngAtom)},
+         error("a piece of the clipboard's text came as image/png in format 8, which is no text "
+               "dovlek reads; the clipboard was left as it was")},
+        // The fuzz target found this one: the end written over the last piece before it was read.
+        {"a piece replaced by the end before it is read",
+         {targets, answerIncr(0), piece("hello", 100ms), {0ms, SetProperty{kUtf8, 8, ""}, true}},
+         error("a piece of the clipboard's text was replaced by the end of the transfer before it "
+               "was read (after 0 bytes); the clipboard was left as it was")},
+        {"a piece replaced by another before it is read",
+         {targets,
+          answerIncr(0),
+          piece("hello", 100ms),
+          {0ms, SetProperty{kUtf8, 8, "world"}, true},
+          piece("")},
+         error("a piece of the clipboard's text was gone when it was read (after 5 bytes); the "
+               "clipboard was left as it was")},
+        {"pieces of STRING are Latin-1, whatever was asked for",
+         {targets, answerIncr(4), piece("caf", 0ms, kString), piece("\xE9", 0ms, kString),
+          piece("", 0ms, kString)},
+         latin1("caf\xE9")},
+    };
+    for (const Case& c : cases) expectRead(c);
+}
+
+TEST(x11_reader_test, reply_type_decides) {
+    const std::string utf8Cafe = "caf\xC3\xA9 \xE2\x98\x95";
+    const Case cases[] = {
+        {"UTF8_STRING in answer to STRING is UTF-8",
+         {answerTargets({kString}), answer(kUtf8, utf8Cafe)},
+         utf8(utf8Cafe),
+         {kTargets, kString}},
+        {"STRING in answer to UTF8_STRING is Latin-1",
+         {answerTargets({kUtf8}), answer(kString, "caf\xE9")},
+         latin1("caf\xE9")},
+        {"text/plain;charset=utf-8 in answer to UTF8_STRING is UTF-8",
+         {answerTargets({kUtf8}), answer(kTextPlain, utf8Cafe)},
+         utf8(utf8Cafe)},
+        {"STRING holding UTF-8 bytes stays Latin-1: no guessing",
+         {answerTargets({kString}), answer(kString, utf8Cafe)},
+         latin1(utf8Cafe)},
+        {"without TARGETS, the answer's type still decides",
+         {refuse(), answer(kString, "caf\xE9")},
+         latin1("caf\xE9"),
+         {kTargets, kUtf8}},
+        {"UTF8_STRING in format 32, NUL padding and all",
+         {answerTargets({kUtf8}), {0ms, Answer{SetProperty{kUtf8, 32, std::string("ab\0\0", 4)}}}},
+         error("the program that holds the clipboard sent its text as UTF8_STRING in format 32 "
+               "(asked for UTF8_STRING), which is no text dovlek reads; the clipboard was left "
+               "as it was")},
+        {"a type the server cannot name",
+         {answerTargets({kUtf8}), answer(999, "x")},
+         error("the program that holds the clipboard sent its text as atom 999 in format 8 "
+               "(asked for UTF8_STRING), which is no text dovlek reads; the clipboard was left "
+               "as it was")},
+    };
+    for (const Case& c : cases) expectRead(c);
+}
+
+TEST(x11_reader_test, converted_but_wrote_nothing) {
+    const Case cases[] = {
+        {"the text",
+         {answerTargets({kUtf8}), notifyFor({})},
+         error("the program that holds the clipboard said it handed over UTF8_STRING but wrote "
+               "nothing; the clipboard was left as it was")},
+        {"TARGETS",
+         {notifyFor({})},
+         error("the program that holds the clipboard said it handed over TARGETS but wrote "
+               "nothing; the clipboard was left as it was")},
+        // Found by the fuzz target: three answers to one request, the last a STRING.
+        {"an answer written over before it was read",
+         {answerTargets({kUtf8}),
+          answer(kUtf8, "first"),
+          {0ms, Answer{SetProperty{kString, 8, "second"}}, true}},
+         error("the program that holds the clipboard wrote its answer (asked for UTF8_STRING) "
+               "again before it was read; the clipboard was left as it was")},
+        {"an empty text is no missing one", {answerTargets({kUtf8}), answer(kUtf8, "")}, utf8("")},
+    };
+    for (const Case& c : cases) expectRead(c);
+}
+
+TEST(x11_reader_test, file_lists_are_left_alone) {
+    // The names file managers use; each comes with plain text that a layout would take.
+    for (const X11Atom list : kFakeAtoms.fileLists) {
+        expectRead({"a file list beside text",
+                    {answerTargets({kTargets, list, kUtf8, kString}), answer(kUtf8, "/tmp/a")},
+                    kFiles,
+                    {kTargets}});
+    }
+    expectRead({"text/plain and TEXT are no file list",
+                {answerTargets({kUtf8, kFakeAtoms.text}), answer(kUtf8, "x")},
+                utf8("x")});
+}
+
+TEST(x11_reader_test, the_server_ends_or_goes_silent) {
+    using Kind = X11OwnerNotify::Kind;
+    const Step targets = answerTargets({kUtf8});
+    const Step silent{0ms, ServerSilent{}, true};
+    const std::string silentText =
+        "the X server stopped answering (nothing for 5 seconds; another program may hold it "
+        "grabbed); the clipboard was left as it was";
+    const Case cases[] = {
+        // A server that ends closes the owner first, and tells us so before our own end.
+        {"the server ends: the owner's end is told first",
+         {targets,
+          answerIncr(11),
+          piece("hello "),
+          ownerChange(Kind::ClientClosed, 0),
+          {0ms, Disconnect{.keepEvents = true}, true}},
+         error("the connection to the X server was lost; the clipboard was left as it was")},
+        {"silent when the answer is read", {targets, silent}, error(silentText)},
+        {"silent when a piece is read",
+         {targets, answerIncr(11), piece("hello "), piece("world"), silent},
+         error(silentText)},
+        {"silent when asked who owns the clipboard", {refuse(), silent}, error(silentText)},
+        // The owner's silence is the server's when the server does not answer either.
+        {"silent before the owner answers", {silent}, error(silentText)},
+        {"silent in the middle of a transfer",
+         {targets, answerIncr(11), piece("hello "), silent},
+         error(silentText)},
+        {"silent while the owner is asked again", {otherOwner(), silent}, error(silentText)},
+        {"a shorter patience, as tests pass it",
+         {targets, silent},
+         error("the X server stopped answering (nothing for 1500 ms; another program may hold "
+               "it grabbed); the clipboard was left as it was"),
+         {},
+         {.serverPatience = 1500ms},
+         X11Limits{.serverPatience = 1500ms}},
+    };
+    for (const Case& c : cases) expectRead(c);
+
+    // The wait is bounded on the fake clock: the patience once, then nothing more is asked.
+    FakeX11Connection fake({targets, silent});
+    X11Time time = fake.serverTime();
+    EXPECT_THROW(platform::readClipboard(fake, &time), MorvantError);
+    EXPECT_TRUE(fake.silent());
+    EXPECT_GE(fake.elapsed(), 5s);
+    EXPECT_LT(fake.elapsed(), 6s);
 }
 
 }  // namespace
