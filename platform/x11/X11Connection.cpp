@@ -10,13 +10,10 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
-#include <condition_variable>
 #include <cstring>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <string_view>
-#include <thread>
 #include <vector>
 
 #include "ErrorRecord.h"
@@ -31,39 +28,10 @@ namespace {
                        "the connection to the X server was lost; the clipboard was left as it was");
 }
 
-// xcb_connect waits for the server's set-up without a limit, and a grabbed or stopped server
-// never sends it: the connection is made on a thread of its own, which is left to the process's
-// end when the server does not answer in time.
-xcb_connection_t* connectWithin(std::chrono::milliseconds patience, bool* silent) {
-    struct Attempt {
-        std::mutex mutex;
-        std::condition_variable done;
-        xcb_connection_t* connection = nullptr;
-        bool finished = false;
-    };
-    const auto attempt = std::make_shared<Attempt>();
-    std::thread worker([attempt] {
-        xcb_connection_t* c = xcb_connect(nullptr, nullptr);
-        const std::lock_guard<std::mutex> lock(attempt->mutex);
-        attempt->connection = c;
-        attempt->finished = true;
-        attempt->done.notify_one();
-    });
-    std::unique_lock<std::mutex> lock(attempt->mutex);
-    if (!attempt->done.wait_for(lock, patience, [&] { return attempt->finished; })) {
-        worker.detach();
-        *silent = true;
-        return nullptr;
-    }
-    lock.unlock();
-    worker.join();
-    return attempt->connection;
-}
-
 }  // namespace
 
 X11Connection::X11Connection(const X11Limits& limits) : limits_(limits) {
-    c_ = connectWithin(limits_.serverPatience, &silent_);
+    c_ = connectX11Within(limits_.serverPatience, &silent_);
     if (c_ == nullptr) {
         throw MorvantError(ErrorNumber::PathFileAccessError,
                            serverSilentText(limits_.serverPatience));

@@ -736,7 +736,7 @@ grabbed_server)
     # after 5 seconds, with no box (it would need the same server), and the clipboard is kept.
     worked_example_rows
     clip_set_text 'select a from t'
-    /usr/bin/python3 "$here/x11_peer.py" grab 12 >"$tmp/grab.out" 2>&1 &
+    /usr/bin/python3 "$here/x11_peer.py" grab 20 >"$tmp/grab.out" 2>&1 &
     grabber=$!
     started_pids+=("$grabber")
     wait_until 10 grep -q grabbed "$tmp/grab.out" || fail "the grab did not start: $(cat "$tmp/grab.out")"
@@ -746,6 +746,14 @@ grabbed_server)
     expect_status 2
     expect_err "75:Path/File access error: the X server stopped answering (nothing for 5 seconds; another program may hold it grabbed); the clipboard was left as it was"
     ((took >= 4 && took <= 8)) || fail "the press took $took s with the server grabbed"
+    # The test window, too, says so instead of waiting for the grab to end.
+    started=$SECONDS
+    run_dovlek DEBUG
+    took=$((SECONDS - started))
+    expect_status 2
+    [[ $err == "Pellomar: 75:Path/File access error: the test window cannot be shown: the X server at DISPLAY \"$DISPLAY\" stopped answering (nothing for 5 seconds; another program may hold it grabbed)" ]] ||
+        fail "unexpected standard error: $err"
+    ((took >= 4 && took <= 8)) || fail "DEBUG took $took s with the server grabbed"
     wait "$grabber" || fail "the grab did not end well: $(cat "$tmp/grab.out")"
     expect_clipboard 'select a from t'
     no_server || fail "dovlek took the clipboard"
