@@ -731,6 +731,40 @@ server_ends_during_read)
     expect_err "75:Path/File access error: the connection to the X server was lost; the clipboard was left as it was"
     ;;
 
+second_user_cannot_delay)
+    # Another local user holds the names that the old turn-taking lock used and cannot reach the
+    # lock file: every press still goes at once, and takes its turn in the user's own directory.
+    [[ $(id -u) == 0 ]] || { echo "SKIP: running as another user needs root" >&2; exit 77; }
+    worked_example_rows
+    setpriv --reuid=nobody --regid=nogroup --clear-groups /usr/bin/python3 - "$XDG_RUNTIME_DIR" \
+        "$DISPLAY" >"$tmp/other.out" 2>&1 <<'PY' &
+import os, socket, sys, time
+run, display = sys.argv[1], sys.argv[2]
+s = socket.socket(socket.AF_UNIX)
+s.bind("\0pellomar-clipboard-0-" + display)
+try:
+    open(os.path.join(run, "pellomar-clipboard-" + display + ".lock"), "w")
+    print("created a file in the runtime directory", flush=True)
+except PermissionError:
+    print("held", flush=True)
+time.sleep(60)
+PY
+    started_pids+=($!)
+    wait_until 10 grep -q . "$tmp/other.out" || fail "the other user's process did not start"
+    [[ $(cat "$tmp/other.out") == held ]] || fail "the other user: $(cat "$tmp/other.out")"
+    for i in 1 2 3; do
+        clip_set_text 'select a from t'
+        start=$(date +%s%N)
+        run_dovlek
+        took=$((($(date +%s%N) - start) / 1000000))
+        expect_status 0
+        expect_clipboard $'select\n    a\nfrom\n    t'
+        ((took < 2000)) || fail "press $i took $took ms"
+    done
+    [[ -n $(find "$XDG_RUNTIME_DIR" -maxdepth 1 -name 'pellomar-clipboard-*.lock' -user 0) ]] ||
+        fail "no lock file of the user's: presses did not take turns"
+    ;;
+
 grabbed_server)
     # Another client holds the server grabbed for longer than a press waits: the press ends
     # after 5 seconds, with no box (it would need the same server), and the clipboard is kept.
