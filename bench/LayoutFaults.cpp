@@ -62,7 +62,7 @@ const std::vector<FaultRule> kRules = {
     {Fault::BetweenAnd, "between-and", "a break before or after the and that closes a between",
      findBetweenAnd},
     {Fault::BrokenCall, "broken-call",
-     "a break inside a short call, window spec, type arguments or key list (a name before its ()",
+     "a break inside a short call, window clause, type arguments or key list (a name before its ()",
      findBrokenCalls},
     {Fault::ValuesTuple, "values-tuple", "a break inside a short VALUES tuple",
      findBrokenValuesTuples},

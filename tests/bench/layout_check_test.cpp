@@ -232,7 +232,7 @@ const Case kFaults[] = {
      "select coalesce(a, b) from t",
      "select\n    coalesce(a,\n    b)\nfrom\n    t",
      {"broken-call"}},
-    {"broken-call: a window spec",
+    {"broken-call: a window clause",
      "select rank() over (partition by a order by b) from t",
      "select\n    rank() over (partition by a\norder by\n    b)\nfrom\n    t",
      {"broken-call"}},

@@ -62,7 +62,7 @@ void verifyLayouts(std::initializer_list<Layout> cases) {
 
 TEST(structured_layout_test, rows_break_only_at_clause_level) {
     verifyLayouts({
-        {"calls, window specs and IN lists stay whole",
+        {"calls, window clauses and IN lists stay whole",
          "select coalesce(a, b), extract(year from d), sum(x) over (partition by k order by d), "
          "y from t where k in (1, 2, 3)",
          R"(select
