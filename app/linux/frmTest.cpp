@@ -105,30 +105,13 @@ void frmTest::cmdTest_Click() {
 void frmTest::Form_Resize() {
     const float W = ScaleWidth();
     const float H = ScaleHeight();
-    // The four layout assignments, in order; each stands alone, so one that fails on a
-    // window smaller than the controls does not keep the next from being made.
-    cmdTestGeometry.Left = W - txtQryGeometry.Left - cmdTestGeometry.Width;
-    cmdTestGeometry.Top = H - 2.0f * txtQryGeometry.Top - cmdTestGeometry.Height;
-    setWidth(txtQryGeometry, W - 2.0f * txtQryGeometry.Left);
-    setHeight(txtQryGeometry, H - 4.0f * txtQryGeometry.Top - cmdTestGeometry.Height);
+    frmTestDesign::Arrange(txtQryGeometry, cmdTestGeometry, W, H);
     placeControls();
 }
 
 void frmTest::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     Form_Resize();
-}
-
-bool frmTest::setWidth(Twips& control, float value) {
-    if (!(value >= 0.0f)) return false;
-    control.Width = value;
-    return true;
-}
-
-bool frmTest::setHeight(Twips& control, float value) {
-    if (!(value >= 0.0f)) return false;
-    control.Height = value;
-    return true;
 }
 
 void frmTest::placeControls() {

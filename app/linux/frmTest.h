@@ -2,6 +2,8 @@
 
 #include <QWidget>
 
+#include "frmTestDesign.h"
+
 class QPlainTextEdit;
 class QPushButton;
 class QResizeEvent;
@@ -15,13 +17,7 @@ class frmTest : public QWidget {
     Q_OBJECT
 
   public:
-    // A control's position and size in twips, single precision like the design's properties.
-    struct Twips {
-        float Left;
-        float Top;
-        float Width;
-        float Height;
-    };
+    using Twips = frmTestDesign::Twips;
 
     explicit frmTest(QWidget* parent = nullptr);
 
@@ -39,17 +35,14 @@ class frmTest : public QWidget {
     void resizeEvent(QResizeEvent* event) override;
 
   private:
-    // The design's assignments: a negative width or height fails and is skipped (false).
-    static bool setWidth(Twips& control, float value);
-    static bool setHeight(Twips& control, float value);
     void placeControls();
     int pixelsX(float twips) const;
     int pixelsY(float twips) const;
 
     QPlainTextEdit* txtQry;
     QPushButton* cmdTest;
-    Twips txtQryGeometry{60, 60, 4755, 2655};
-    Twips cmdTestGeometry{3420, 3060, 1395, 375};
+    Twips txtQryGeometry = frmTestDesign::kTxtQry;
+    Twips cmdTestGeometry = frmTestDesign::kCmdTest;
 };
 
 }  // namespace pellomar

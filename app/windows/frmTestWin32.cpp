@@ -24,15 +24,6 @@ constexpr int kCmdTestId = 2;
 constexpr DWORD kWindowStyle = WS_OVERLAPPEDWINDOW;
 constexpr const wchar_t* kClassName = L"PellomarTestWindow";
 
-// The design's assignments of a width or height: a negative one fails and is skipped.
-void setWidth(frmTest::Twips& control, float value) {
-    if (value >= 0.0f) control.Width = value;
-}
-
-void setHeight(frmTest::Twips& control, float value) {
-    if (value >= 0.0f) control.Height = value;
-}
-
 // Win32 passes handles and pointers through integers (control ids as menus, brushes as colour
 // numbers, pointers in LPARAMs and window data); the casts live here, once.
 // NOLINTBEGIN(performance-no-int-to-ptr)
@@ -190,12 +181,7 @@ void frmTest::Form_Resize() {
     GetClientRect(window_, &client);
     const float W = twips(client.right);
     const float H = twips(client.bottom);
-    // The four layout assignments, in order; each stands alone, so one that fails on a
-    // window smaller than the controls does not keep the next from being made.
-    cmdTestGeometry.Left = W - txtQryGeometry.Left - cmdTestGeometry.Width;
-    cmdTestGeometry.Top = H - 2.0f * txtQryGeometry.Top - cmdTestGeometry.Height;
-    setWidth(txtQryGeometry, W - 2.0f * txtQryGeometry.Left);
-    setHeight(txtQryGeometry, H - 4.0f * txtQryGeometry.Top - cmdTestGeometry.Height);
+    frmTestDesign::Arrange(txtQryGeometry, cmdTestGeometry, W, H);
     placeControls();
 }
 

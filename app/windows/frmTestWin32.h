@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "frmTestDesign.h"
+
 namespace pellomar {
 
 // The test window on Windows: a text box and a button that lays out the box's text in place.
@@ -9,13 +11,7 @@ namespace pellomar {
 // DPI (pixels = twips × DPI / 1440), so that it keeps its size in inches on every monitor.
 class frmTest {
   public:
-    // A control's position and size in twips, single precision like the design's properties.
-    struct Twips {
-        float Left;
-        float Top;
-        float Width;
-        float Height;
-    };
+    using Twips = frmTestDesign::Twips;
 
     // Creates and shows the window and runs it until it is closed; returns the exit status.
     static int Run(HINSTANCE instance, int showCommand);
@@ -47,8 +43,8 @@ class frmTest {
     HFONT buttonFont_ = nullptr;
     UINT dpi_ = USER_DEFAULT_SCREEN_DPI;
     int exitStatus_ = 0;
-    Twips txtQryGeometry{60, 60, 4755, 2655};
-    Twips cmdTestGeometry{3420, 3060, 1395, 375};
+    Twips txtQryGeometry = frmTestDesign::kTxtQry;
+    Twips cmdTestGeometry = frmTestDesign::kCmdTest;
 };
 
 }  // namespace pellomar
