@@ -90,3 +90,36 @@ expect_clipboard() {  # expect_clipboard TEXT: read once (Wine keeps a result re
     got=${got%.}
     [[ $got == "$1" ]] || fail "clipboard holds $(printf '%q' "$got"), expected $(printf '%q' "$1")"
 }
+
+# A second local user (nobody) who tries to hold up this user's presses: binds the abstract
+# names that the turn-taking lock once used, one per KEY, and tries to create a lock file in the
+# runtime directory RUN. Returns once that process holds the names; fails if it could create
+# the file (other_user_holds_turns RUN KEY...). Needs root.
+other_user_holds_turns() {
+    local run=$1
+    shift
+    setpriv --reuid=nobody --regid=nogroup --clear-groups /usr/bin/python3 - "$(id -u)" "$run" \
+        "$@" >"$tmp/other.out" 2>&1 <<'PY' &
+import os, socket, sys, time
+uid, run, keys = sys.argv[1], sys.argv[2], sys.argv[3:]
+held = []
+for key in keys:
+    s = socket.socket(socket.AF_UNIX)
+    s.bind("\0pellomar-clipboard-" + uid + "-" + key)
+    held.append(s)
+try:
+    open(os.path.join(run, "pellomar-clipboard-" + keys[0].replace("/", "%2F") + ".lock"), "w")
+    print("created a file in the runtime directory", flush=True)
+except PermissionError:
+    print("held", flush=True)
+time.sleep(60)
+PY
+    started_pids+=($!)
+    wait_until 10 grep -q . "$tmp/other.out" || fail "the other user's process did not start"
+    [[ $(cat "$tmp/other.out") == held ]] || fail "the other user: $(cat "$tmp/other.out")"
+}
+# Whether this user's presses took their turns in RUN (expect_own_lock_file RUN).
+expect_own_lock_file() {
+    [[ -n $(find "$1" -maxdepth 1 -name 'pellomar-clipboard-*.lock' -user "$(id -u)") ]] ||
+        fail "no lock file of the user's: presses did not take turns"
+}

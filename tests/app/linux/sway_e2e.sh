@@ -296,25 +296,7 @@ second_user)
     # names are held and the lock file's name is tried, and a press still takes well under a
     # second of waiting.
     [[ $(id -u) == 0 ]] || { echo "SKIP: running as another user needs root" >&2; exit 77; }
-    setpriv --reuid=nobody --regid=nogroup --clear-groups /usr/bin/python3 - "$XDG_RUNTIME_DIR" \
-        "$WAYLAND_DISPLAY" >"$tmp/other.out" 2>&1 <<'PY' &
-import os, socket, sys, time
-run, display = sys.argv[1], sys.argv[2]
-held = []
-for key in (display, "wayland-display-" + display):
-    s = socket.socket(socket.AF_UNIX)
-    s.bind("\0pellomar-clipboard-0-" + key)
-    held.append(s)
-try:
-    open(os.path.join(run, "pellomar-clipboard-x.lock"), "w")
-    print("created a file in the runtime directory", flush=True)
-except PermissionError:
-    print("held", flush=True)
-time.sleep(60)
-PY
-    started_pids+=($!)
-    wait_until 10 grep -q . "$tmp/other.out" || fail "the other user's process did not start"
-    [[ $(cat "$tmp/other.out") == held ]] || fail "the other user: $(cat "$tmp/other.out")"
+    other_user_holds_turns "$XDG_RUNTIME_DIR" "$WAYLAND_DISPLAY" "wayland-display-$WAYLAND_DISPLAY"
     for i in 1 2 3; do
         copy_text 'select a from t'
         start=$(date +%s%N)
@@ -324,8 +306,7 @@ PY
         expect_clipboard "$the_result"
         ((took < 2000)) || fail "press $i took $took ms"
     done
-    lock=$(find "$XDG_RUNTIME_DIR" -maxdepth 1 -name 'pellomar-clipboard-*.lock' -user 0)
-    [[ -n $lock ]] || fail "no lock file of the user's: presses did not take turns"
+    expect_own_lock_file "$XDG_RUNTIME_DIR"
     ;;
 
 compositor_gone)

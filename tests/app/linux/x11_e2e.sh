@@ -736,22 +736,7 @@ second_user_cannot_delay)
     # lock file: every press still goes at once, and takes its turn in the user's own directory.
     [[ $(id -u) == 0 ]] || { echo "SKIP: running as another user needs root" >&2; exit 77; }
     worked_example_rows
-    setpriv --reuid=nobody --regid=nogroup --clear-groups /usr/bin/python3 - "$XDG_RUNTIME_DIR" \
-        "$DISPLAY" >"$tmp/other.out" 2>&1 <<'PY' &
-import os, socket, sys, time
-run, display = sys.argv[1], sys.argv[2]
-s = socket.socket(socket.AF_UNIX)
-s.bind("\0pellomar-clipboard-0-" + display)
-try:
-    open(os.path.join(run, "pellomar-clipboard-" + display + ".lock"), "w")
-    print("created a file in the runtime directory", flush=True)
-except PermissionError:
-    print("held", flush=True)
-time.sleep(60)
-PY
-    started_pids+=($!)
-    wait_until 10 grep -q . "$tmp/other.out" || fail "the other user's process did not start"
-    [[ $(cat "$tmp/other.out") == held ]] || fail "the other user: $(cat "$tmp/other.out")"
+    other_user_holds_turns "$XDG_RUNTIME_DIR" "$DISPLAY"
     for i in 1 2 3; do
         clip_set_text 'select a from t'
         start=$(date +%s%N)
@@ -761,8 +746,7 @@ PY
         expect_clipboard $'select\n    a\nfrom\n    t'
         ((took < 2000)) || fail "press $i took $took ms"
     done
-    [[ -n $(find "$XDG_RUNTIME_DIR" -maxdepth 1 -name 'pellomar-clipboard-*.lock' -user 0) ]] ||
-        fail "no lock file of the user's: presses did not take turns"
+    expect_own_lock_file "$XDG_RUNTIME_DIR"
     ;;
 
 grabbed_server)
