@@ -12,6 +12,7 @@ using Findings = std::vector<Finding>;
 
 void findSplitPhrases(const Layout& l, Findings& out);
 void findFragmentLines(const Layout& l, Findings& out);
+void findLoneCommas(const Layout& l, Findings& out);
 void findBetweenAnd(const Layout& l, Findings& out);
 void findBrokenCalls(const Layout& l, Findings& out);
 void findBrokenValuesTuples(const Layout& l, Findings& out);
@@ -59,6 +60,8 @@ const std::vector<FaultRule> kRules = {
     {Fault::FragmentLine, "fragment-line",
      "a line that holds only part of a broken keyword phrase (\"left\", \"DELETE\")",
      findFragmentLines},
+    {Fault::LoneComma, "lone-comma", "a line that holds only a comma (comments aside)",
+     findLoneCommas},
     {Fault::BetweenAnd, "between-and", "a break before or after the and that closes a between",
      findBetweenAnd},
     {Fault::BrokenCall, "broken-call",
@@ -301,6 +304,22 @@ void findFragmentLines(const Layout& l, Findings& out) {
             while (k + 1 < p.size() && p[k + 1].line == line) ++k;
             while (k > f && isComment(l.tokens()[k].kind)) --k;
             if (k <= o.last) out.push_back({Fault::FragmentLine, line, line});
+        }
+    }
+}
+
+void findLoneCommas(const Layout& l, Findings& out) {
+    const auto& p = l.placed();
+    const auto& tokens = l.tokens();
+    for (std::size_t line = 0; line < l.lines().size(); ++line) {
+        const int first = l.lines()[line].first;
+        if (first < 0 || tokens[static_cast<std::size_t>(first)].kind != TokenKind::Comma) continue;
+        std::size_t k = static_cast<std::size_t>(first) + 1;
+        while (k < p.size() && p[k].line == static_cast<int>(line) && isComment(tokens[k].kind)) {
+            ++k;
+        }
+        if (k == p.size() || p[k].line != static_cast<int>(line)) {
+            out.push_back({Fault::LoneComma, static_cast<int>(line), static_cast<int>(line)});
         }
     }
 }

@@ -13,6 +13,7 @@ namespace pellomar::layout_check {
 enum class Fault {
     SplitPhrase,
     FragmentLine,
+    LoneComma,
     BetweenAnd,
     BrokenCall,
     ValuesTuple,

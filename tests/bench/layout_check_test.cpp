@@ -218,6 +218,15 @@ const Case kFaults[] = {
      "select\n    a is distinct\nfrom\n    b",
      {"split-phrase", "fragment-line", "role-clause"}},
 
+    {"lone-comma: a leading comma broken behind as well",
+     "select a\n, b from t",
+     "select\n    a\n        ,\n    b\nfrom\n    t",
+     {"lone-comma"}},
+    {"lone-comma: a leading comma that leads its line, or one behind a comment, is fine",
+     "select a -- x\n, b, c from t",
+     "select\n    a -- x\n    , b,\n    c\nfrom\n    t",
+     {}},
+
     {"between-and: broken at its and",
      "select a from t where a between 1 and 2 and b = 1",
      "select\n    a\nfrom\n    t\nwhere\n    a between 1\n    and\n        2\n    and\n        b = "
