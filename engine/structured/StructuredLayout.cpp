@@ -180,8 +180,12 @@ class Pass {
         }
         if (tryRow(token)) return;
         if (top.commasBreak && token.kind == TokenKind::Comma) {
-            placeInline(token);
-            breakDue_ = top.itemLevel;
+            if (startsAuthorLine()) {
+                leadLine(top.itemLevel, text_.substr(token.begin, token.size()));
+            } else {
+                placeInline(token);
+                breakDue_ = top.itemLevel;
+            }
         } else if (top.andOrBreak && isAnyWord(token, {"and", "or"})) {
             beginLine(top.itemLevel);
             put(token);
@@ -238,8 +242,12 @@ class Pass {
                 oneSpace_ = true;
                 break;
             case StructuredRow::Kind::Symbol:
-                placeInline(keyword, false);
-                breakDue_ = after;
+                if (startsAuthorLine()) {
+                    leadLine(after, keyword);
+                } else {
+                    placeInline(keyword, false);
+                    breakDue_ = after;
+                }
                 break;
         }
         // The keyword's words still open CASE, close it, start BETWEEN, ...
@@ -564,6 +572,18 @@ class Pass {
         }
         if (lineHasText_) sink_.spaces(gapSpaces_);
         put(text, comment);
+    }
+
+    // Whether the author broke the line right before this token, where the pass has not.
+    bool startsAuthorLine() const { return gapBreaks_ > 0 && lineHasText_ && !breakDue_; }
+
+    // A symbol that ends its line, put first on a line by the author (leading commas), leads that
+    // line at the level of the items instead: breaking behind it as well would leave it alone on
+    // a line, and joining it to the line before would take the spacing from between two tokens.
+    void leadLine(std::int32_t level, std::u16string_view symbol) {
+        beginLine(level);
+        put(symbol, false);
+        oneSpace_ = true;
     }
 
     // Starts a line the pass decides on, at a level; the author's spacing before it goes.

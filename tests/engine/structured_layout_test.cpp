@@ -487,6 +487,12 @@ select
          "select\n    a,\n    'x\ty'\nfrom\n    t"},
         {"a byte-order mark stays in front, on no line of its own", "\xEF\xBB\xBFselect a from t",
          "\xEF\xBB\xBFselect\n    a\nfrom\n    t"},
+        {"a comma the author put first on a line leads it: never alone on a line",
+         "select a\n  , b\n\n  ,c from t", "select\n    a\n    , b\n    ,c\nfrom\n    t"},
+        {"so does one of a long group", "create table t (\n  a int\n  , b int\n)",
+         "create table t (\n    a int\n    , b int\n)"},
+        {"also behind a -- comment", "select a -- first\n, b from t",
+         "select\n    a -- first\n    , b\nfrom\n    t"},
     });
 }
 
